@@ -1,0 +1,123 @@
+#include "util.h"
+
+#include <errno.h>
+#include <unistd.h>
+
+ubyte peek_ubyte(const ubyte *buf) { return buf[0]; }
+
+uword peek_uword(const ubyte *buf)
+{
+	return (uword)((unsigned)buf[0] << 8 | buf[1]);
+}
+
+udword peek_udword(const ubyte *buf)
+{
+	return (udword)buf[0] << 24 | (udword)buf[1] << 16 |
+	       (udword)buf[2] << 8 | (udword)buf[3];
+}
+
+ubyte get_ubyte(const ubyte **buf)
+{
+	ubyte v = peek_ubyte(*buf);
+	*buf += 1;
+	return v;
+}
+
+uword get_uword(const ubyte **buf)
+{
+	uword v = peek_uword(*buf);
+	*buf += 2;
+	return v;
+}
+
+udword get_udword(const ubyte **buf)
+{
+	udword v = peek_udword(*buf);
+	*buf += 4;
+	return v;
+}
+
+void put_ubyte(ubyte **buf, ubyte value)
+{
+	*(*buf)++ = value;
+}
+
+void put_uword(ubyte **buf, uword value)
+{
+	*(*buf)++ = (ubyte)(value >> 8);
+	*(*buf)++ = (ubyte)value;
+}
+
+void put_udword(ubyte **buf, udword value)
+{
+	*(*buf)++ = (ubyte)(value >> 24);
+	*(*buf)++ = (ubyte)(value >> 16);
+	*(*buf)++ = (ubyte)(value >> 8);
+	*(*buf)++ = (ubyte)value;
+}
+
+enum { DUMP_WIDTH = 16 };
+
+void debug_dump(FILE *outfile, const char *prefix, const ubyte *buf,
+		udword len)
+{
+	for (udword line = 0; line < len; line += DUMP_WIDTH) {
+		fprintf(outfile, "%s ", prefix);
+		for (udword i = line; i < line + DUMP_WIDTH; i++) {
+			if (i < len)
+				fprintf(outfile, "%02x ", buf[i]);
+			else
+				fputs("   ", outfile);
+		}
+		fputs("  | ", outfile);
+		for (udword i = line; i < line + DUMP_WIDTH && i < len; i++) {
+			int c = buf[i];
+			fputc(c >= 0x20 && c <= 0x7e ? c : '.', outfile);
+		}
+		fputc('\n', outfile);
+	}
+}
+
+ssize_t read_full(int fd, void *buf, size_t len)
+{
+	size_t done = 0;
+	while (done < len) {
+		ssize_t n = read(fd, (char *)buf + done, len - done);
+		if (n < 0) {
+			if (errno == EINTR)
+				continue;
+			return -1;
+		}
+		if (n == 0)
+			break;
+		done += (size_t)n;
+	}
+	return (ssize_t)done;
+}
+
+ssize_t write_full(int fd, const void *buf, size_t len)
+{
+	size_t done = 0;
+	while (done < len) {
+		ssize_t n = write(fd, (const char *)buf + done, len - done);
+		if (n < 0) {
+			if (errno == EINTR)
+				continue;
+			return -1;
+		}
+		if (n == 0) {
+			errno = EIO;
+			return -1;
+		}
+		done += (size_t)n;
+	}
+	return (ssize_t)done;
+}
+
+void report_short_read(const char *tag, ssize_t got)
+{
+	if (got < 0)
+		perror(tag);
+	else
+		fprintf(stderr, "%s: unexpected end of file\n", tag);
+}
