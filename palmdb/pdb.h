@@ -154,4 +154,60 @@ int pdb_LoadSortBlock(int fd, struct pdb *db);
 int pdb_LoadRecords(int fd, struct pdb *db);
 int pdb_LoadResources(int fd, struct pdb *db);
 
+/*
+ * Writes db to fd (open for writing, at the start of an empty file) with no
+ * gaps: every offset is computed from the model, OPEN is stored cleared,
+ * the link to a further record list as 0 and each record ID in 24 bits.
+ * numrecs must equal the length of the list.  A record of length 0 gets a
+ * warning and is written.  Returns 0, or -1 after "pdb_Write: ..." and the
+ * system's error on the first piece that was not written whole; nothing
+ * written is undone.  The descriptor is never closed: it is the caller's.
+ */
+int pdb_Write(const struct pdb *db, int fd);
+
+/* The first record whose id equals id in all 32 bits, or null. */
+struct pdb_record *pdb_FindRecordByID(const struct pdb *db, udword id);
+
+/* The record at 0-based position index, or null if the list is shorter. */
+struct pdb_record *pdb_FindRecordByIndex(const struct pdb *db, uword index);
+
+/*
+ * Unlinks and releases the first record whose id equals id and lowers
+ * numrecs.  Returns 0, also when no record matches, or -1 without a message
+ * for a resource database.
+ */
+int pdb_DeleteRecordByID(struct pdb *db, udword id);
+
+/*
+ * Links the new entry after prev, or at the head when prev is null, and
+ * adds 1 to numrecs; db then owns it.  prev must be an entry of db.  Always
+ * returns 0.  The database kind is not checked.
+ */
+int pdb_InsertRecord(struct pdb *db, struct pdb_record *prev,
+		     struct pdb_record *newrec);
+int pdb_InsertResource(struct pdb *db, struct pdb_resource *prev,
+		       struct pdb_resource *newrsrc);
+
+/*
+ * A new entry on no list, owned by the caller, with a copy of len bytes of
+ * data (not read when len is 0; data is then null).  Fields are kept as
+ * given; masking happens only in a file.  Null after "...: Out of memory."
+ * or "...: can't allocate data." on standard error.
+ */
+struct pdb_record *new_Record(ubyte flags, ubyte category, udword id,
+			      uword len, const ubyte *data);
+struct pdb_resource *new_Resource(udword type, uword id, uword len,
+				  const ubyte *data);
+
+/*
+ * A copy of one entry on no list, owned by the caller, with its own data
+ * (null for length 0) and the source's offset.  db gives only the name in
+ * the messages.  Null after "...: Out of memory." or "...: can't allocate
+ * record data for ..." (resource data) on standard error.
+ */
+struct pdb_record *pdb_CopyRecord(const struct pdb *db,
+				  const struct pdb_record *rec);
+struct pdb_resource *pdb_CopyResource(const struct pdb *db,
+				      const struct pdb_resource *rsrc);
+
 #endif
