@@ -1,0 +1,64 @@
+#include "frontend.h"
+
+#include <fcntl.h>
+#include <stdio.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+static const udword WEXLAR_CREATOR = PALM_FOURCC('W', 'x', 'l', '1');
+static const udword TRACK_LOG_TYPE = PALM_FOURCC('D', 'A', 'T', 'A');
+
+/* A resource database is no track log, whatever its codes say: the
+ * writers walk a record list. */
+static bool is_track_log(const struct pdb *db)
+{
+	return db->creator == WEXLAR_CREATOR && db->type == TRACK_LOG_TYPE &&
+	       !IS_RSRC_DB(db);
+}
+
+struct pdb *load_track_log(const char *path)
+{
+	struct stat st;
+	if (stat(path, &st) < 0) {
+		perror(NULL);
+		return NULL;
+	}
+	if (!S_ISREG(st.st_mode)) {
+		fprintf(stderr, "%s: Not a regular file\n", path);
+		return NULL;
+	}
+	int fd = open(path, O_RDONLY);
+	if (fd < 0) {
+		perror(NULL);
+		return NULL;
+	}
+	struct pdb *db = pdb_Read(fd);
+	close(fd);
+	if (db == NULL) {
+		printf("Could not read pdbfile.\n");
+		return NULL;
+	}
+	if (!is_track_log(db)) {
+		printf("Not a Wexlar file.\n");
+		free_pdb(db);
+		return NULL;
+	}
+	return db;
+}
+
+int create_output(const char *path)
+{
+	int fd = open(path, O_WRONLY | O_CREAT | O_TRUNC, 0600);
+	if (fd < 0)
+		perror(NULL);
+	return fd;
+}
+
+int finish_output(int fd, int written)
+{
+	if (close(fd) < 0) {
+		perror("close");
+		return 1;
+	}
+	return written == 0 ? 0 : 1;
+}

@@ -1,0 +1,27 @@
+/*
+ * Buffered output to a descriptor for the writers: the bytes are the same
+ * as with one write per item, in far fewer system calls.  The first failed
+ * write is reported (perror "write") and every later call does nothing.
+ */
+#ifndef TRACK_OUTBUF_H
+#define TRACK_OUTBUF_H
+
+#include <stddef.h>
+
+struct outbuf {
+	int fd;
+	int failed; /* set at the first failed write */
+	size_t len;
+	char data[64 * 1024];
+};
+
+void out_init(struct outbuf *ob, int fd);
+
+/* Appends len bytes, writing the buffer out when it fills.  0, or -1 once
+ * a write has failed. */
+int out_put(struct outbuf *ob, const void *bytes, size_t len);
+
+/* Writes out what is buffered.  0, or -1 once a write has failed. */
+int out_flush(struct outbuf *ob);
+
+#endif
