@@ -1,0 +1,52 @@
+/*
+ * trkexport: exports a Wexlar track log as a GPX track, CSV lines or a
+ * MapSend track file.
+ */
+#include <stdio.h>
+#include <string.h>
+
+#include "frontend.h"
+#include "mag.h"
+
+static void usage(const char *prog)
+{
+	printf("\nUsage: %s <track|csv|mapsend> <inputfile> <ouputfile>\n\n",
+	       prog);
+}
+
+/* The writer for a format word, compared exactly; null for any other. */
+static _parsewexlarffile writer_for(const char *word)
+{
+	static const struct {
+		const char *word;
+		_parsewexlarffile writer;
+	} formats[] = {
+		{"csv", parsewexlarfilecsv},
+		{"track", parsewexlarfilegpx},
+		{"mapsend", parsewexlarfileimapsend},
+	};
+	for (const auto &f : formats)
+		if (strcmp(word, f.word) == 0)
+			return f.writer;
+	return NULL;
+}
+
+int main(int argc, char **argv)
+{
+	if (argc < 4) {
+		usage(argc > 0 ? argv[0] : "trkexport");
+		return 1;
+	}
+	_parsewexlarffile writer = writer_for(argv[1]);
+	if (writer == NULL) {
+		printf("Unknown ouputformat \"%s\"\n", argv[1]);
+		return 1;
+	}
+	struct pdb *db = load_track_log(argv[2]);
+	if (db == NULL)
+		return 1;
+	int fd = create_output(argv[3]);
+	int status = fd < 0 ? 1 : finish_output(fd, writer(db, fd));
+	free_pdb(db);
+	return status;
+}
