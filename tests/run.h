@@ -1,0 +1,40 @@
+// Runs the built programs for the end-to-end tests.
+#ifndef TESTS_RUN_H
+#define TESTS_RUN_H
+
+#include <string>
+#include <vector>
+
+namespace run {
+
+struct Result {
+	int status;  // exit status, or 128 + signal
+	std::string out, err;
+};
+
+// Runs argv[0] with argv in directory cwd (when not empty), feeding input
+// on standard input and collecting standard output and standard error
+// through pipes.
+Result program(const std::vector<std::string> &argv,
+	       const std::string &cwd = "", const std::string &input = "");
+
+// A fresh directory that is removed with everything in it at the end.
+class TempDir {
+      public:
+	TempDir();
+	~TempDir();
+	const std::string &path() const { return path_; }
+	std::string operator/(const std::string &name) const
+	{
+		return path_ + "/" + name;
+	}
+
+      private:
+	std::string path_;
+};
+
+bool exists(const std::string &path);
+
+}  // namespace run
+
+#endif
