@@ -1,0 +1,132 @@
+/*
+ * Pieces that gpsimport and linedump share: output names, error reports,
+ * and the guards that keep a failed run from touching any file.  Both
+ * programs work in fixed buffers on the standard C streams.
+ */
+#ifndef CONTRIB_TEXTFILE_H
+#define CONTRIB_TEXTFILE_H
+
+#include <errno.h>
+#include <stdio.h>
+#include <string.h>
+#include <sys/stat.h>
+
+/* Room for a file name: 1023 characters and a NUL. */
+enum { NAME_SIZE = 1024 };
+
+/* "-" as the output name stands for standard output. */
+static inline bool is_stdout_name(const char *name)
+{
+	return strcmp(name, "-") == 0;
+}
+
+/* The part of path after its last '/'. */
+static inline const char *base_name(const char *path)
+{
+	const char *slash = strrchr(path, '/');
+	return slash != NULL ? slash + 1 : path;
+}
+
+/*
+ * The output name for input: its base name without its last '.' and what
+ * follows, with ext appended, in the current directory.  Returns 0, or -1
+ * when that does not fit out (NAME_SIZE bytes).
+ */
+static inline int derive_name(const char *input, const char *ext, char *out)
+{
+	const char *base = base_name(input);
+	const char *dot = strrchr(base, '.');
+	size_t stem = dot != NULL ? (size_t)(dot - base) : strlen(base);
+	if (stem + strlen(ext) >= NAME_SIZE)
+		return -1;
+	memcpy(out, base, stem);
+	strcpy(out + stem, ext);
+	return 0;
+}
+
+/* The output name: given, or derived from the input.  0, or -1 after a
+ * message when it is longer than NAME_SIZE - 1 characters. */
+static inline int output_name(int argc, char **argv, const char *ext,
+			      char *out)
+{
+	if (argc > 2 && strlen(argv[2]) < NAME_SIZE) {
+		strcpy(out, argv[2]);
+		return 0;
+	}
+	if (argc <= 2 && derive_name(argv[1], ext, out) == 0)
+		return 0;
+	fprintf(stderr, "Output file name too long: at most %d characters.\n",
+		NAME_SIZE - 1);
+	return -1;
+}
+
+/* "name: system error text" on standard error. */
+static inline void report(const char *name)
+{
+	fprintf(stderr, "%s: %s\n", name, strerror(errno));
+}
+
+/* True (after a message) when outname names the open input file itself. */
+static inline bool is_same_file(FILE *in, const char *outname)
+{
+	struct stat a, b;
+	if (is_stdout_name(outname) || fstat(fileno(in), &a) != 0 ||
+	    stat(outname, &b) != 0)
+		return false;
+	if (a.st_dev != b.st_dev || a.st_ino != b.st_ino)
+		return false;
+	fprintf(stderr, "%s: input and output are the same file\n", outname);
+	return true;
+}
+
+/*
+ * Reads the whole input into buf, at most max bytes; *len gets the count.
+ * Returns 0; 1 when the file holds more than max bytes; -1 after a report
+ * naming inname when reading failed.
+ */
+static inline int read_input(FILE *in, const char *inname, unsigned char *buf,
+			     size_t max, int *len)
+{
+	size_t n = fread(buf, 1, max, in);
+	*len = (int)n;
+	if (ferror(in)) {
+		report(inname);
+		return -1;
+	}
+	if (n < max)
+		return 0;
+	int c = getc(in);
+	if (ferror(in)) {
+		report(inname);
+		return -1;
+	}
+	return c == EOF ? 0 : 1;
+}
+
+/* Opens the output for writing in mode, or standard output for "-".
+ * Null after a report naming outname. */
+static inline FILE *open_output(const char *outname, const char *mode)
+{
+	if (is_stdout_name(outname))
+		return stdout;
+	FILE *out = fopen(outname, mode);
+	if (out == NULL)
+		report(outname);
+	return out;
+}
+
+/* Flushes and closes the output.  0, or -1 after a report. */
+static inline int close_output(FILE *out, const char *outname)
+{
+	const char *name = out == stdout ? "standard output" : outname;
+	bool failed = fflush(out) != 0 || ferror(out);
+	if (failed)
+		report(name);
+	if (fclose(out) != 0 && !failed) {
+		report(name);
+		failed = true;
+	}
+	return failed ? -1 : 0;
+}
+
+#endif
