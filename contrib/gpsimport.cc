@@ -161,11 +161,7 @@ int gpsimport_main(int argc, char **argv)
 	if (out == NULL)
 		return 1;
 	bool written = fwrite(outbuf, 1, (size_t)size, out) == (size_t)size;
-	if (!written)
-		report(out == stdout ? "standard output" : outname);
-	if (close_output(out, outname) < 0 || !written)
-		return 1;
-	return 0;
+	return finish_output(out, outname, written) < 0 ? 1 : 0;
 }
 
 #ifndef GPSIMPORT_NO_MAIN

@@ -97,11 +97,7 @@ int linedump_main(int argc, char **argv)
 	if (out == NULL)
 		return 1;
 	bool written = linedump_write(buf, len, out) == 0;
-	if (!written)
-		report(out == stdout ? "standard output" : outname);
-	if (close_output(out, outname) < 0 || !written)
-		return 1;
-	return 0;
+	return finish_output(out, outname, written) < 0 ? 1 : 0;
 }
 
 #ifndef LINEDUMP_NO_MAIN

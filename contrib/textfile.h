@@ -115,17 +115,19 @@ static inline FILE *open_output(const char *outname, const char *mode)
 	return out;
 }
 
-/* Flushes and closes the output.  0, or -1 after a report. */
-static inline int close_output(FILE *out, const char *outname)
+/*
+ * Ends the output after the program wrote it (written is false when a write
+ * failed): flushes and closes it.  Returns 0, or -1 after one report naming
+ * the output.
+ */
+static inline int finish_output(FILE *out, const char *outname, bool written)
 {
 	const char *name = out == stdout ? "standard output" : outname;
-	bool failed = fflush(out) != 0 || ferror(out);
+	bool failed = !written || fflush(out) != 0 || ferror(out);
+	if (fclose(out) != 0 && !failed)
+		failed = true;
 	if (failed)
 		report(name);
-	if (fclose(out) != 0 && !failed) {
-		report(name);
-		failed = true;
-	}
 	return failed ? -1 : 0;
 }
 

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <time.h>
+#include <unistd.h>
 
 #include <string>
 #include <vector>
@@ -255,6 +256,54 @@ TEST_F(Contrib, FailedWritesExitOne)
 	r = dump({"in.pdb", "/dev/full"});
 	EXPECT_EQ(r.status, 1);
 	EXPECT_EQ(r.err, "/dev/full: No space left on device\n");
+}
+
+TEST_F(Contrib, FileSystemFullPartWay)
+{
+	write_file(dir / "in.txt", std::string(6000, '\n'));
+	run::Result r = run::program({GPSIMPORT, "in.txt", "out.pdb"},
+				     dir.path(), "", 10000);
+	EXPECT_EQ(r.status, 1);
+	EXPECT_EQ(r.err, "out.pdb: File too large\n");
+	write_file(dir / "in.pdb", read_file(dir / "out.pdb"));
+	r = run::program({GPSIMPORT, "in.txt", "in.pdb"}, dir.path());
+	ASSERT_EQ(r.status, 0);
+	r = run::program({LINEDUMP, "in.pdb", "out.txt"}, dir.path(), "",
+			 1000);
+	EXPECT_EQ(r.status, 1);
+	EXPECT_EQ(r.err, "out.txt: File too large\n");
+}
+
+TEST_F(Contrib, InputFromAPipeOrALink)
+{
+	run::Result r = run::program({GPSIMPORT, "/dev/stdin", "-"}, dir.path(),
+				     "one\ntwo\n");
+	EXPECT_EQ(r.status, 0);
+	EXPECT_EQ(be16(r.out, 76), 2);
+	std::string db = r.out;
+	r = run::program({LINEDUMP, "/dev/stdin", "-"}, dir.path(), db);
+	EXPECT_EQ(r.status, 0);
+	EXPECT_EQ(r.out, "one\ntwo\n");
+
+	ASSERT_EQ(symlink("nowhere", (dir / "dangling").c_str()), 0);
+	for (const std::string &prog : {GPSIMPORT, LINEDUMP}) {
+		r = run::program({prog, "dangling", "out"}, dir.path());
+		EXPECT_EQ(r.status, 1);
+		EXPECT_EQ(r.err, "dangling: No such file or directory\n");
+		EXPECT_FALSE(run::exists(dir / "out"));
+	}
+}
+
+TEST_F(Contrib, UnreadableInputIsReported)
+{
+	if (geteuid() == 0)
+		GTEST_SKIP() << "root opens files whatever their mode";
+	write_file(dir / "in.txt", "line\n");
+	ASSERT_EQ(chmod((dir / "in.txt").c_str(), 0), 0);
+	run::Result r = import({"in.txt", "out"});
+	EXPECT_EQ(r.status, 1);
+	EXPECT_EQ(r.err, "in.txt: Permission denied\n");
+	EXPECT_FALSE(run::exists(dir / "out"));
 }
 
 TEST_F(Contrib, RoundTripGivesTheTextBack)

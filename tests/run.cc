@@ -5,6 +5,7 @@
 #include <poll.h>
 #include <signal.h>
 #include <stdlib.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -14,7 +15,7 @@
 namespace run {
 
 Result program(const std::vector<std::string> &argv, const std::string &cwd,
-	       const std::string &input)
+	       const std::string &input, long fsize_limit)
 {
 	int in[2], out[2], err[2];
 	if (pipe(in) || pipe(out) || pipe(err))
@@ -35,6 +36,13 @@ Result program(const std::vector<std::string> &argv, const std::string &cwd,
 			args.push_back(const_cast<char *>(a.c_str()));
 		args.push_back(nullptr);
 		signal(SIGPIPE, SIG_DFL);
+		if (fsize_limit >= 0) {
+			struct rlimit lim;
+			getrlimit(RLIMIT_FSIZE, &lim);
+			lim.rlim_cur = (rlim_t)fsize_limit;
+			setrlimit(RLIMIT_FSIZE, &lim);
+			signal(SIGXFSZ, SIG_IGN);
+		}
 		execv(args[0], args.data());
 		_exit(127);
 	}

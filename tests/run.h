@@ -14,9 +14,11 @@ struct Result {
 
 // Runs argv[0] with argv in directory cwd (when not empty), feeding input
 // on standard input and collecting standard output and standard error
-// through pipes.
+// through pipes.  With fsize_limit >= 0 the program may write no file
+// beyond that many bytes (as on a full disk; SIGXFSZ is ignored).
 Result program(const std::vector<std::string> &argv,
-	       const std::string &cwd = "", const std::string &input = "");
+	       const std::string &cwd = "", const std::string &input = "",
+	       long fsize_limit = -1);
 
 // A fresh directory that is removed with everything in it at the end.
 class TempDir {
