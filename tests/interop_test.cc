@@ -1,0 +1,173 @@
+// Interoperability with GPSBabel, a converter written elsewhere: it makes
+// random tracks as Magellan text, we pack and export them as GPX, and it
+// reads our GPX and its own text back; the points must agree.
+#include <gtest/gtest.h>
+#include <math.h>
+#include <stdlib.h>
+
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "pdbfile.h"
+#include "run.h"
+
+namespace {
+
+const std::string GPSIMPORT = GPSIMPORT_PATH;
+const std::string TRKEXPORT = TRKEXPORT_PATH;
+
+// Lines of one gpsimport database: well below its 65536-byte input limit.
+const size_t LINES_PER_IMPORT = 800;
+
+struct Point {
+	double lat, lon, alt;
+	std::string date;
+	long centisecs;	 // time of day
+};
+
+bool have_gpsbabel()
+{
+	return system("command -v gpsbabel >/dev/null 2>&1") == 0;
+}
+
+void babel(const std::vector<std::string> &args)
+{
+	std::vector<std::string> argv = {"/bin/sh", "-c", "exec gpsbabel \"$@\"",
+					 "gpsbabel"};
+	argv.insert(argv.end(), args.begin(), args.end());
+	run::Result r = run::program(argv);
+	ASSERT_EQ(r.status, 0) << r.err;
+}
+
+std::vector<std::string> split(const std::string &s, char sep)
+{
+	std::vector<std::string> out;
+	std::string item;
+	std::istringstream in(s);
+	while (std::getline(in, item, sep))
+		out.push_back(item);
+	return out;
+}
+
+// "hh:mm:ss[.fff]" as hundredths of a second.
+long centisecs_of(const std::string &t)
+{
+	std::vector<std::string> hms = split(t, ':');
+	double secs = std::stod(hms.at(0)) * 3600 + std::stod(hms.at(1)) * 60 +
+		      std::stod(hms.at(2));
+	return lround(secs * 100);
+}
+
+// The points of a unicsv file that GPSBabel wrote.
+std::vector<Point> read_unicsv(const std::string &path)
+{
+	std::vector<std::string> lines = split(pdbfile::read_file(path), '\n');
+	for (std::string &l : lines)  // its lines end in CR LF
+		if (!l.empty() && l.back() == '\r')
+			l.pop_back();
+	std::vector<Point> points;
+	if (lines.empty())
+		return points;
+	std::vector<std::string> head = split(lines[0], ',');
+	auto col = [&](const char *name) {
+		for (size_t i = 0; i < head.size(); i++)
+			if (head[i] == name)
+				return i;
+		ADD_FAILURE() << "no column " << name << " in " << lines[0];
+		return (size_t)0;
+	};
+	size_t lat = col("Latitude"), lon = col("Longitude"),
+	       alt = col("Altitude"), date = col("Date"), time = col("Time");
+	for (size_t i = 1; i < lines.size(); i++) {
+		std::vector<std::string> f = split(lines[i], ',');
+		if (f.size() < head.size())
+			continue;
+		points.push_back({std::stod(f[lat]), std::stod(f[lon]),
+				  std::stod(f[alt]), f[date],
+				  centisecs_of(f[time])});
+	}
+	return points;
+}
+
+// Our GPX read back by GPSBabel.
+void read_gpx(const std::string &gpx, const std::string &csv,
+	      std::vector<Point> *into)
+{
+	babel({"-t", "-i", "gpx", "-f", gpx, "-o", "unicsv", "-F", csv});
+	std::vector<Point> more = read_unicsv(csv);
+	into->insert(into->end(), more.begin(), more.end());
+}
+
+void expect_same(const std::vector<Point> &want, const std::vector<Point> &got,
+		 const std::string &what)
+{
+	ASSERT_EQ(got.size(), want.size()) << what;
+	const double tolerance = 1e-6 + 1e-12;
+	for (size_t i = 0; i < want.size(); i++) {
+		EXPECT_NEAR(got[i].lat, want[i].lat, tolerance) << what << i;
+		EXPECT_NEAR(got[i].lon, want[i].lon, tolerance) << what << i;
+		EXPECT_NEAR(got[i].alt, want[i].alt, 1e-3) << what << i;
+		EXPECT_EQ(got[i].date, want[i].date) << what << i;
+		EXPECT_EQ(got[i].centisecs, want[i].centisecs) << what << i;
+	}
+}
+
+class Interop : public testing::TestWithParam<int> {};
+
+TEST_P(Interop, GpxOfBothPackingsMatchesGpsbabel)
+{
+	if (!have_gpsbabel())
+		GTEST_SKIP() << "gpsbabel is not installed: interoperability "
+				"not checked";
+	const int points = GetParam();
+	run::TempDir dir;
+	babel({"-t", "-i",
+	       "random,points=" + std::to_string(points) + ",seed=" +
+		   std::to_string(points + 7) + ",nodelay",
+	       "-f", "x", "-o", "magellan", "-F", dir / "track.txt"});
+	babel({"-t", "-i", "magellan", "-f", dir / "track.txt", "-o", "unicsv",
+	       "-F", dir / "ref.csv"});
+	std::vector<Point> ref = read_unicsv(dir / "ref.csv");
+	ASSERT_EQ(ref.size(), (size_t)points);
+
+	std::vector<std::string> lines =
+	    split(pdbfile::read_file(dir / "track.txt"), '\n');
+	while (!lines.empty() && lines.back().empty())
+		lines.pop_back();
+
+	// As gpsimport packs them: line, LF and NUL, in databases that fit.
+	std::vector<Point> imported;
+	for (size_t first = 0, part = 0; first < lines.size();
+	     first += LINES_PER_IMPORT, part++) {
+		std::string text, base = dir / ("part" + std::to_string(part));
+		for (size_t i = first;
+		     i < lines.size() && i < first + LINES_PER_IMPORT; i++)
+			text += lines[i] + "\n";
+		pdbfile::write_file(base + ".txt", text);
+		run::Result r = run::program(
+		    {GPSIMPORT, base + ".txt", base + ".pdb"});
+		ASSERT_EQ(r.status, 0) << r.err;
+		r = run::program({TRKEXPORT, "track", base + ".pdb",
+				  base + ".gpx"});
+		ASSERT_EQ(r.status, 0) << r.err;
+		read_gpx(base + ".gpx", base + ".csv", &imported);
+	}
+	expect_same(ref, imported, "gpsimport, point ");
+
+	// As the handheld logs them: one report per record, text and NUL.
+	std::vector<std::string> records;
+	for (const std::string &l : lines)
+		records.push_back(l + '\0');
+	pdbfile::write_file(dir / "handheld.pdb", pdbfile::track_log(records));
+	run::Result r = run::program(
+	    {TRKEXPORT, "track", dir / "handheld.pdb", dir / "handheld.gpx"});
+	ASSERT_EQ(r.status, 0) << r.err;
+	std::vector<Point> logged;
+	read_gpx(dir / "handheld.gpx", dir / "handheld.csv", &logged);
+	expect_same(ref, logged, "handheld log, point ");
+}
+
+INSTANTIATE_TEST_SUITE_P(Points, Interop, testing::Values(1, 50, 2000));
+
+}  // namespace
