@@ -399,6 +399,26 @@ TEST(Reader, FileLengthIsMeasuredFromThePosition)
 	close(fd);
 }
 
+TEST(Reader, DescriptorIsLeftWhereTheReadsEnded)
+{
+	std::string f = pdbfile::build(sample());
+	int fd = pdbfile::fd_with(f);
+	struct pdb *db = pdb_Read(fd);
+	ASSERT_NE(db, nullptr);
+	EXPECT_EQ(lseek(fd, 0, SEEK_CUR), (off_t)f.size());
+	free_pdb(db);
+	// The loaders one by one, each from where the one before left off.
+	db = new_pdb();
+	lseek(fd, 0, SEEK_SET);
+	EXPECT_EQ(pdb_LoadHeader(fd, db), 0);
+	EXPECT_EQ(lseek(fd, 0, SEEK_CUR), 72);
+	EXPECT_EQ(pdb_LoadRecListHeader(fd, db), 0);
+	EXPECT_EQ(pdb_LoadRecIndex(fd, db), 0);
+	EXPECT_EQ(lseek(fd, 0, SEEK_CUR), 94);
+	free_pdb(db);
+	close(fd);
+}
+
 // Trace lines with the level above which each one prints.
 using Trace = std::vector<std::pair<int, std::string>>;
 

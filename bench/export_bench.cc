@@ -1,0 +1,195 @@
+// Loading and exporting a track log of 1k, 8k and 65535 records (the most a
+// database holds), in process and as whole program runs, beside GPSBabel
+// converting the same points from Magellan text to GPX.
+#include <benchmark/benchmark.h>
+#include <fcntl.h>
+#include <stdio.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "mag.h"
+#include "pdb.h"
+
+namespace {
+
+const char *const TRKEXPORT = TRKEXPORT_PATH;
+
+// The n-th position report of a long walk: a point every 2.5 seconds.
+std::string report(int n)
+{
+	double lat = 47.4 + n * 1e-5, lon = 10.98 + n * 1.3e-5;
+	long t = 6 * 3600L * 100 + n * 250L;  // hundredths from midnight
+	int day = 14 + (int)(t / 8640000);
+	t %= 8640000;
+	char body[128], line[160];
+	snprintf(body, sizeof body,
+		 "PMGNTRK,%02d%07.4f,N,%03d%07.4f,E,%05d,M,%02ld%02ld%02ld.%02ld,"
+		 "A,,%02d0826",
+		 (int)lat, (lat - (int)lat) * 60, (int)lon,
+		 (lon - (int)lon) * 60, 900 + n % 1200, t / 360000,
+		 t / 6000 % 60, t / 100 % 60, t % 100, day);
+	unsigned sum = 0;
+	for (const char *p = body; *p; p++)
+		sum ^= (unsigned char)*p;
+	snprintf(line, sizeof line, "$%s*%02X", body, sum);
+	return line;
+}
+
+struct Files {
+	std::string pdb, text;
+};
+
+// The log as the handheld writes it (text and NUL per record) and the
+// same reports as a text file, made once per size.
+const Files &files(int n)
+{
+	static std::map<int, Files> made;
+	auto it = made.find(n);
+	if (it != made.end())
+		return it->second;
+	Files f{"/tmp/wexlar-bench-" + std::to_string(n) + ".pdb",
+		"/tmp/wexlar-bench-" + std::to_string(n) + ".txt"};
+	struct pdb *db = new_pdb();
+	snprintf(db->name, sizeof db->name, "Bench %d", n);
+	db->type = PALM_FOURCC('D', 'A', 'T', 'A');
+	db->creator = PALM_FOURCC('W', 'x', 'l', '1');
+	FILE *text = fopen(f.text.c_str(), "w");
+	std::vector<struct pdb_record *> recs;
+	struct pdb_record **tail = &db->rec_index.rec;
+	for (int i = 0; i < n; i++) {
+		std::string r = report(i);
+		fprintf(text, "%s\n", r.c_str());
+		*tail = new_Record(0x40, 0, (udword)i + 1, (uword)(r.size() + 1),
+				   (const ubyte *)r.c_str());
+		tail = &(*tail)->next;
+		db->numrecs++;
+	}
+	fclose(text);
+	int fd = open(f.pdb.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+	if (pdb_Write(db, fd) != 0)
+		abort();
+	close(fd);
+	free_pdb(db);
+	return made[n] = f;
+}
+
+struct pdb *load(const std::string &path)
+{
+	int fd = open(path.c_str(), O_RDONLY);
+	struct pdb *db = pdb_Read(fd);
+	close(fd);
+	return db;
+}
+
+void BM_Load(benchmark::State &state)
+{
+	const Files &f = files((int)state.range(0));
+	for (auto _ : state) {
+		struct pdb *db = load(f.pdb);
+		benchmark::DoNotOptimize(db);
+		free_pdb(db);
+	}
+	state.SetItemsProcessed(state.iterations() * state.range(0));
+}
+
+template <_parsewexlarffile writer>
+void BM_Export(benchmark::State &state)
+{
+	struct pdb *db = load(files((int)state.range(0)).pdb);
+	int devnull = open("/dev/null", O_WRONLY);
+	for (auto _ : state)
+		if (writer(db, devnull) != 0)
+			state.SkipWithError("write failed");
+	close(devnull);
+	free_pdb(db);
+	state.SetItemsProcessed(state.iterations() * state.range(0));
+}
+
+// Runs a command to completion; returns its wall time and keeps the
+// child's peak resident memory.
+double run_timed(const std::vector<std::string> &args, long *peak_kib)
+{
+	auto start = std::chrono::steady_clock::now();
+	pid_t pid = fork();
+	if (pid == 0) {
+		int null = open("/dev/null", O_WRONLY);
+		dup2(null, 1);
+		dup2(null, 2);
+		std::vector<char *> argv;
+		for (const std::string &a : args)
+			argv.push_back(const_cast<char *>(a.c_str()));
+		argv.push_back(nullptr);
+		execvp(argv[0], argv.data());
+		_exit(127);
+	}
+	int status;
+	struct rusage ru;
+	wait4(pid, &status, 0, &ru);
+	auto end = std::chrono::steady_clock::now();
+	*peak_kib = ru.ru_maxrss;
+	if (!WIFEXITED(status) || WEXITSTATUS(status) != 0)
+		return -1;
+	return std::chrono::duration<double>(end - start).count();
+}
+
+void run_program(benchmark::State &state, const std::vector<std::string> &args)
+{
+	long peak = 0;
+	for (auto _ : state) {
+		double secs = run_timed(args, &peak);
+		if (secs < 0) {
+			state.SkipWithError((args[0] + " failed").c_str());
+			break;
+		}
+		state.SetIterationTime(secs);
+	}
+	state.counters["peak_MiB"] = (double)peak / 1024;
+	state.SetItemsProcessed(state.iterations() * state.range(0));
+}
+
+void BM_TrkexportGpx(benchmark::State &state)
+{
+	const Files &f = files((int)state.range(0));
+	run_program(state, {TRKEXPORT, "track", f.pdb, "/tmp/wexlar-bench.gpx"});
+}
+
+void BM_TrkexportCsv(benchmark::State &state)
+{
+	const Files &f = files((int)state.range(0));
+	run_program(state, {TRKEXPORT, "csv", f.pdb, "/tmp/wexlar-bench.csv"});
+}
+
+void BM_TrkexportMapSend(benchmark::State &state)
+{
+	const Files &f = files((int)state.range(0));
+	run_program(state, {TRKEXPORT, "mapsend", f.pdb, "/tmp/wexlar-bench.ms"});
+}
+
+void BM_GpsbabelGpx(benchmark::State &state)
+{
+	const Files &f = files((int)state.range(0));
+	run_program(state, {"gpsbabel", "-t", "-i", "magellan", "-f", f.text,
+			    "-o", "gpx", "-F", "/tmp/wexlar-bench-babel.gpx"});
+}
+
+#define SIZES Arg(1024)->Arg(8192)->Arg(65535)
+BENCHMARK(BM_Load)->SIZES->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Export<parsewexlarfilegpx>)->SIZES->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Export<parsewexlarfilecsv>)->SIZES->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Export<parsewexlarfileimapsend>)
+    ->SIZES->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_TrkexportGpx)->SIZES->UseManualTime()->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_TrkexportCsv)->SIZES->UseManualTime()->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_TrkexportMapSend)
+    ->SIZES->UseManualTime()->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_GpsbabelGpx)->SIZES->UseManualTime()->Unit(benchmark::kMillisecond);
+
+}  // namespace
+
+BENCHMARK_MAIN();
