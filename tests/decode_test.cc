@@ -262,6 +262,44 @@ TEST(FormatPoint, SignsAndTheUnsignedTime)
 	EXPECT_EQ(std::string(buf).substr(0, 18), "0.000000,0.000000,");
 }
 
+// The items must be what printf("%f") and strftime make of the point.
+TEST(FormatPoint, SameBytesAsPrintf)
+{
+	const double values[] = {0.0,	   -0.0,      0.5e-6,	 1.5e-6,
+				 2.5e-6,   -2.5e-6,   0.0000005, 123.4564995,
+				 1e-7,	   -1e-7,     47.4187166666, 1e21,
+				 -1e300,   HUGE_VAL,  -HUGE_VAL, NAN,
+				 0.1 + 0.2, 179.9999999};
+	const uint32_t times[] = {0, 86399, 86400, 2524608000u, 4294967295u};
+	for (double v : values) {
+		for (uint32_t when : times) {
+			struct trkrec t = fresh();
+			t.x = v;
+			t.y = -v;
+			t.altitude = (float)v;
+			t.time = (int32_t)when;
+			t.centisecs = 7;
+			char got[POINT_TEXT_SIZE], want[POINT_TEXT_SIZE];
+			char stamp[64];
+			time_t tt = when;
+			struct tm tm;
+			gmtime_r(&tt, &tm);
+			strftime(stamp, sizeof stamp, "%Y-%m-%dT%H:%M:%S", &tm);
+			format_point(POINT_CSV, &t, got);
+			snprintf(want, sizeof want, "%f,%f,%f,%s.%02dZ\n", -t.y,
+				 t.x, (double)t.altitude, stamp, t.centisecs);
+			EXPECT_STREQ(got, want);
+			format_point(POINT_GPX, &t, got);
+			snprintf(want, sizeof want,
+				 "<trkpt lat=\"%f\" lon=\"%f\">\n\t<ele>%f</ele>"
+				 "\n\t<time>%s.%02dZ</time>\n</trkpt>\n",
+				 -t.y, t.x, (double)t.altitude, stamp,
+				 t.centisecs);
+			EXPECT_STREQ(got, want);
+		}
+	}
+}
+
 TEST(FormatPoint, LargestValuesFitTheBuffer)
 {
 	struct trkrec t = fresh();
