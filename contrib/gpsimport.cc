@@ -118,24 +118,15 @@ int gpsimport_build(const unsigned char *text, int len, const char *name,
 /* Everything main does; returns the exit status. */
 int gpsimport_main(int argc, char **argv)
 {
-	if ((argc != 2 && argc != 3) || strcmp(argv[1], "-h") == 0 ||
-	    strcmp(argv[1], "--help") == 0) {
+	if (wants_usage(argc, argv)) {
 		usage();
 		return 1;
 	}
 	if (output_name(argc, argv, ".pdb", outname) < 0)
 		return 1;
 
-	FILE *in = fopen(argv[1], "rb");
-	if (in == NULL) {
-		report(argv[1]);
-		return 1;
-	}
 	int len;
-	int got = is_same_file(in, outname)
-		      ? -1
-		      : read_input(in, argv[1], inbuf, INPUT_MAX, &len);
-	fclose(in);
+	int got = load_input(argv[1], outname, inbuf, INPUT_MAX, &len);
 	if (got < 0)
 		return 1;
 	if (got > 0 || len == INPUT_MAX) {

@@ -103,6 +103,34 @@ static inline int read_input(FILE *in, const char *inname, unsigned char *buf,
 	return c == EOF ? 0 : 1;
 }
 
+/* True when the command line asks for the usage text: not one or two
+ * arguments, or a first argument of exactly "-h" or "--help". */
+static inline bool wants_usage(int argc, char **argv)
+{
+	return (argc != 2 && argc != 3) || strcmp(argv[1], "-h") == 0 ||
+	       strcmp(argv[1], "--help") == 0;
+}
+
+/*
+ * Opens inname and reads all of it into buf (at most max bytes; *len gets
+ * the count), refusing an input that is the output outname itself.
+ * Returns 0; 1 when the file holds more than max bytes; -1 after a report.
+ */
+static inline int load_input(const char *inname, const char *outname,
+			     unsigned char *buf, size_t max, int *len)
+{
+	FILE *in = fopen(inname, "rb");
+	if (in == NULL) {
+		report(inname);
+		return -1;
+	}
+	int got = is_same_file(in, outname)
+		      ? -1
+		      : read_input(in, inname, buf, max, len);
+	fclose(in);
+	return got;
+}
+
 /* Opens the output for writing in mode, or standard output for "-".
  * Null after a report naming outname. */
 static inline FILE *open_output(const char *outname, const char *mode)

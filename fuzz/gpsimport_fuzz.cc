@@ -2,15 +2,10 @@
 #define GPSIMPORT_NO_MAIN
 #include "../contrib/gpsimport.cc"
 
-#include "memfile.h"
+#include "runmain.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
-	int fd = memfile(data, size);
-	char input[64], output[] = "/dev/null", prog[] = "gpsimport";
-	snprintf(input, sizeof input, "/proc/self/fd/%d", fd);
-	char *argv[] = {prog, input, output, NULL};
-	gpsimport_main(3, argv);
-	close(fd);
+	run_main(gpsimport_main, "gpsimport", data, size);
 	return 0;
 }

@@ -2,15 +2,10 @@
 #define LINEDUMP_NO_MAIN
 #include "../contrib/linedump.cc"
 
-#include "memfile.h"
+#include "runmain.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
-	int fd = memfile(data, size);
-	char input[64], output[] = "/dev/null", prog[] = "linedump";
-	snprintf(input, sizeof input, "/proc/self/fd/%d", fd);
-	char *argv[] = {prog, input, output, NULL};
-	linedump_main(3, argv);
-	close(fd);
+	run_main(linedump_main, "linedump", data, size);
 	return 0;
 }

@@ -63,25 +63,6 @@ static void src_detach(void)
 		lseek(src.fd, src.pos, SEEK_SET);
 }
 
-/* pread until len bytes, the end of the file or an error (-1). */
-static ssize_t pread_full(void *buf, size_t len, off_t off)
-{
-	size_t done = 0;
-	while (done < len) {
-		ssize_t n = pread(src.fd, (ubyte *)buf + done, len - done,
-				  off + (off_t)done);
-		if (n < 0) {
-			if (errno == EINTR)
-				continue;
-			return -1;
-		}
-		if (n == 0)
-			break;
-		done += (size_t)n;
-	}
-	return (ssize_t)done;
-}
-
 /* Reads len bytes at the position: len, fewer at the end of the file, or
  * -1 on a read error (errno set). */
 static ssize_t src_read(void *buf, size_t len)
@@ -102,15 +83,15 @@ static ssize_t src_read(void *buf, size_t len)
 			continue;
 		}
 		if (len - done >= CACHE_SIZE) {
-			ssize_t n = pread_full((ubyte *)buf + done, len - done,
-					       src.pos);
+			ssize_t n = pread_full(src.fd, (ubyte *)buf + done,
+					       len - done, src.pos);
 			if (n < 0)
 				return -1;
 			done += (size_t)n;
 			src.pos += n;
 			break;
 		}
-		ssize_t n = pread_full(src.cache, CACHE_SIZE, src.pos);
+		ssize_t n = pread_full(src.fd, src.cache, CACHE_SIZE, src.pos);
 		if (n < 0)
 			return -1;
 		src.cache_off = src.pos;

@@ -78,11 +78,16 @@ void debug_dump(FILE *outfile, const char *prefix, const ubyte *buf,
 	}
 }
 
-ssize_t read_full(int fd, void *buf, size_t len)
+/* read (offset -1) or pread at offset until len bytes, the end of the
+ * file or an error. */
+static ssize_t read_all(int fd, void *buf, size_t len, off_t offset)
 {
 	size_t done = 0;
 	while (done < len) {
-		ssize_t n = read(fd, (char *)buf + done, len - done);
+		char *at = (char *)buf + done;
+		ssize_t n = offset < 0 ? read(fd, at, len - done)
+				       : pread(fd, at, len - done,
+					       offset + (off_t)done);
 		if (n < 0) {
 			if (errno == EINTR)
 				continue;
@@ -93,6 +98,16 @@ ssize_t read_full(int fd, void *buf, size_t len)
 		done += (size_t)n;
 	}
 	return (ssize_t)done;
+}
+
+ssize_t read_full(int fd, void *buf, size_t len)
+{
+	return read_all(fd, buf, len, -1);
+}
+
+ssize_t pread_full(int fd, void *buf, size_t len, off_t offset)
+{
+	return read_all(fd, buf, len, offset);
 }
 
 ssize_t write_full(int fd, const void *buf, size_t len)

@@ -46,6 +46,9 @@ void debug_dump(FILE *outfile, const char *prefix, const ubyte *buf,
  */
 ssize_t read_full(int fd, void *buf, size_t len);
 
+/* As read_full, from the file offset offset, leaving the position alone. */
+ssize_t pread_full(int fd, void *buf, size_t len, off_t offset);
+
 /*
  * Writes len bytes to fd, going on after partial writes and EINTR, so that
  * a full disk shows up as the error it is.  Returns len, or -1 on failure
