@@ -122,3 +122,35 @@ bool exists(const std::string &path)
 }
 
 }  // namespace run
+
+namespace run {
+
+std::string unreadable_file(const TempDir &dir)
+{
+	if (geteuid() != 0) {
+		std::string path = dir / "unreadable";
+		int fd = open(path.c_str(), O_WRONLY | O_CREAT, 0);
+		close(fd);
+		return path;
+	}
+	FILE *found = popen("find /sys/devices /sys/class -maxdepth 4 -type f "
+			    "-perm 0200 2>/dev/null | head -n 1",
+			    "r");
+	char line[4096] = "";
+	if (found == nullptr)
+		return "";
+	if (fgets(line, sizeof line, found) == nullptr)
+		line[0] = '\0';
+	pclose(found);
+	std::string path = line;
+	if (!path.empty() && path.back() == '\n')
+		path.pop_back();
+	int fd = path.empty() ? -1 : open(path.c_str(), O_RDONLY);
+	if (fd >= 0) {  // readable after all
+		close(fd);
+		return "";
+	}
+	return path;
+}
+
+}  // namespace run

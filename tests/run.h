@@ -37,6 +37,11 @@ class TempDir {
 
 bool exists(const std::string &path);
 
+// A regular file that this process cannot open for reading: one of mode
+// 000 in dir, or for root, who opens those, a write-only attribute under
+// /sys.  Empty when there is none.
+std::string unreadable_file(const TempDir &dir);
+
 }  // namespace run
 
 #endif
