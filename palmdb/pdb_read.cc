@@ -595,7 +595,7 @@ struct pdb *pdb_Read(int fd)
 	if (db == NULL)
 		return NULL;
 	off_t length = get_file_length(fd);
-	if (length < 0) {
+	if (length == -1) {
 		fprintf(stderr, "File isn't seekable.\n");
 		free_pdb(db);
 		return NULL;
