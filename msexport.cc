@@ -27,10 +27,11 @@ int main(int argc, char **argv)
 		       MAG_NAME_MAX);
 		return 1;
 	}
-	struct pdb *db = load_track_log(argv[1]);
+	struct stat input;
+	struct pdb *db = load_track_log(argv[1], &input);
 	if (db == NULL)
 		return 1;
-	int fd = create_output(argv[2]);
+	int fd = create_output(argv[2], &input);
 	int status = fd < 0 ? 1 : finish_output(fd, parsewexlarfile(db, fd, name));
 	free_pdb(db);
 	return status;

@@ -42,10 +42,11 @@ int main(int argc, char **argv)
 		printf("Unknown ouputformat \"%s\"\n", argv[1]);
 		return 1;
 	}
-	struct pdb *db = load_track_log(argv[2]);
+	struct stat input;
+	struct pdb *db = load_track_log(argv[2], &input);
 	if (db == NULL)
 		return 1;
-	int fd = create_output(argv[3]);
+	int fd = create_output(argv[3], &input);
 	int status = fd < 0 ? 1 : finish_output(fd, writer(db, fd));
 	free_pdb(db);
 	return status;

@@ -210,6 +210,24 @@ TEST_F(Export, OutputThatCannotBeCreated)
 	EXPECT_EQ(r.err, "Is a directory\n");
 }
 
+TEST_F(Export, OutputThatIsTheInputIsRefused)
+{
+	const std::string before = pdbfile::read_file(in);
+	ASSERT_EQ(link(in.c_str(), (dir / "hard").c_str()), 0);
+	const std::vector<std::vector<std::string>> runs = {
+	    {TRKEXPORT, "track", in, in},
+	    {TRKEXPORT, "mapsend", in, dir / "hard"},
+	    {MSEXPORT, in, in, "name"},
+	};
+	for (const auto &args : runs) {
+		run::Result r = run::program(args);
+		EXPECT_EQ(r.status, 1);
+		EXPECT_EQ(r.err, args[args[0] == MSEXPORT ? 2 : 3] +
+				     ": input and output are the same file\n");
+		EXPECT_EQ(pdbfile::read_file(in), before);
+	}
+}
+
 TEST_F(Export, FailedWritesExitOne)
 {
 	for (const char *format : {"track", "csv", "mapsend"}) {

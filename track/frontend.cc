@@ -16,14 +16,13 @@ static bool is_track_log(const struct pdb *db)
 	       !IS_RSRC_DB(db);
 }
 
-struct pdb *load_track_log(const char *path)
+struct pdb *load_track_log(const char *path, struct stat *st)
 {
-	struct stat st;
-	if (stat(path, &st) < 0) {
+	if (stat(path, st) < 0) {
 		perror(NULL);
 		return NULL;
 	}
-	if (!S_ISREG(st.st_mode)) {
+	if (!S_ISREG(st->st_mode)) {
 		fprintf(stderr, "%s: Not a regular file\n", path);
 		return NULL;
 	}
@@ -46,8 +45,14 @@ struct pdb *load_track_log(const char *path)
 	return db;
 }
 
-int create_output(const char *path)
+int create_output(const char *path, const struct stat *input)
 {
+	struct stat st;
+	if (stat(path, &st) == 0 && st.st_dev == input->st_dev &&
+	    st.st_ino == input->st_ino) {
+		fprintf(stderr, "%s: input and output are the same file\n", path);
+		return -1;
+	}
 	int fd = open(path, O_WRONLY | O_CREAT | O_TRUNC, 0600);
 	if (fd < 0)
 		perror(NULL);

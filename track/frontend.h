@@ -6,6 +6,8 @@
 #ifndef TRACK_FRONTEND_H
 #define TRACK_FRONTEND_H
 
+#include <sys/stat.h>
+
 #include "pdb.h"
 
 /*
@@ -14,13 +16,17 @@
  * which the caller owns, or null after the reason on standard error (no
  * such file, not a regular file, cannot be opened) or standard output
  * ("Could not read pdbfile.", "Not a Wexlar file.").  No other file is
- * touched.
+ * touched.  *st receives the status of the input file.
  */
-struct pdb *load_track_log(const char *path);
+struct pdb *load_track_log(const char *path, struct stat *st);
 
-/* Creates or truncates path for writing, mode 0600 less the umask.
- * Returns the descriptor, or -1 after the system's error text. */
-int create_output(const char *path);
+/*
+ * Creates or truncates path for writing, mode 0600 less the umask, unless
+ * it is the input file (status *input) itself.  Returns the descriptor, or
+ * -1 after the system's error text or "path: input and output are the same
+ * file".
+ */
+int create_output(const char *path, const struct stat *input);
 
 /*
  * Closes the output fd after a writer returned written (0 or -1).  Returns
