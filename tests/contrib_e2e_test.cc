@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "pdb.h"
 #include "pdbfile.h"
 #include "run.h"
 
@@ -319,6 +320,20 @@ TEST_F(Contrib, RoundTripGivesTheTextBack)
 		EXPECT_EQ(r.status, 0);
 		EXPECT_EQ(r.out, t.substr(0, t.rfind('\n') + 1));
 	}
+}
+
+// What gpsimport writes, the library reads and writes back unchanged.
+TEST_F(Contrib, LibraryRewritesAnImportByteForByte)
+{
+	std::string db = db_of(pdbfile::read_file(EXAMPLE_TRACK));
+	int in = pdbfile::fd_with(db), out = pdbfile::fd_with("");
+	struct pdb *p = pdb_Read(in);
+	ASSERT_NE(p, nullptr);
+	EXPECT_EQ(pdb_Write(p, out), 0);
+	EXPECT_EQ(pdbfile::read_fd(out), db);
+	free_pdb(p);
+	close(in);
+	close(out);
 }
 
 // A record database of 78 header bytes followed by body.
