@@ -65,7 +65,6 @@ static int32_t count_points(const struct pdb *db)
 
 int parsewexlarfile(struct pdb *db, int fd, const char *fname)
 {
-	static struct outbuf ob;
 	char name[MAG_NAME_MAX + 1] = "";
 	strncat(name, fname, MAG_NAME_MAX);
 	ubyte name_len = (ubyte)strlen(name);
@@ -77,11 +76,10 @@ int parsewexlarfile(struct pdb *db, int fd, const char *fname)
 	ubyte head[MAG_HEAD_SIZE], count_bytes[4];
 	encode_head(head);
 	put_le32(count_bytes, (uint32_t)count);
-	out_init(&ob, fd);
-	if (out_put(&ob, head, sizeof head) < 0 ||
-	    out_put(&ob, &name_len, 1) < 0 ||
-	    out_put(&ob, name, name_len) < 0 ||
-	    out_put(&ob, count_bytes, sizeof count_bytes) < 0)
+	struct outbuf *ob = out_open(fd);
+	if (out_put(ob, head, sizeof head) < 0 ||
+	    out_put(ob, &name_len, 1) < 0 || out_put(ob, name, name_len) < 0 ||
+	    out_put(ob, count_bytes, sizeof count_bytes) < 0)
 		return -1;
 
 	struct trkrec trk;
@@ -92,11 +90,11 @@ int parsewexlarfile(struct pdb *db, int fd, const char *fname)
 			continue;
 		ubyte point[MAG_POINT_SIZE];
 		encode_point(&trk, point);
-		if (out_put(&ob, point, sizeof point) < 0)
+		if (out_put(ob, point, sizeof point) < 0)
 			return -1;
 		written++;
 	}
-	if (out_flush(&ob) < 0)
+	if (out_flush(ob) < 0)
 		return -1;
 	if (!seekable)
 		return 0;
@@ -106,10 +104,10 @@ int parsewexlarfile(struct pdb *db, int fd, const char *fname)
 		return -1;
 	}
 	put_le32(count_bytes, (uint32_t)written);
-	out_init(&ob, fd);
-	if (out_put(&ob, count_bytes, sizeof count_bytes) < 0)
+	ob = out_open(fd);
+	if (out_put(ob, count_bytes, sizeof count_bytes) < 0)
 		return -1;
-	return out_flush(&ob);
+	return out_flush(ob);
 }
 
 int parsewexlarfileimapsend(struct pdb *db, int fd)

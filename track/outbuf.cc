@@ -5,11 +5,13 @@
 
 #include "util.h"
 
-void out_init(struct outbuf *ob, int fd)
+struct outbuf *out_open(int fd)
 {
-	ob->fd = fd;
-	ob->failed = 0;
-	ob->len = 0;
+	static struct outbuf ob;
+	ob.fd = fd;
+	ob.failed = 0;
+	ob.len = 0;
+	return &ob;
 }
 
 int out_flush(struct outbuf *ob)

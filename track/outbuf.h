@@ -15,7 +15,9 @@ struct outbuf {
 	char data[64 * 1024];
 };
 
-void out_init(struct outbuf *ob, int fd);
+/* The writers' one output buffer, emptied and set to write to fd.  One
+ * writer at a time uses it. */
+struct outbuf *out_open(int fd);
 
 /* Appends len bytes, writing the buffer out when it fills.  0, or -1 once
  * a write has failed. */

@@ -125,20 +125,18 @@ static int put_points(struct outbuf *ob, const struct pdb *db,
 
 int parsewexlarfilegpx(struct pdb *db, int fd)
 {
-	static struct outbuf ob;
-	out_init(&ob, fd);
-	if (out_put(&ob, GPX_HEADER, strlen(GPX_HEADER)) < 0 ||
-	    put_points(&ob, db, POINT_GPX) < 0 ||
-	    out_put(&ob, GPX_FOOTER, strlen(GPX_FOOTER)) < 0)
+	struct outbuf *ob = out_open(fd);
+	if (out_put(ob, GPX_HEADER, strlen(GPX_HEADER)) < 0 ||
+	    put_points(ob, db, POINT_GPX) < 0 ||
+	    out_put(ob, GPX_FOOTER, strlen(GPX_FOOTER)) < 0)
 		return -1;
-	return out_flush(&ob);
+	return out_flush(ob);
 }
 
 int parsewexlarfilecsv(struct pdb *db, int fd)
 {
-	static struct outbuf ob;
-	out_init(&ob, fd);
-	if (put_points(&ob, db, POINT_CSV) < 0)
+	struct outbuf *ob = out_open(fd);
+	if (put_points(ob, db, POINT_CSV) < 0)
 		return -1;
-	return out_flush(&ob);
+	return out_flush(ob);
 }
