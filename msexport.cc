@@ -10,6 +10,14 @@
 
 static const char defname[] = "Wexlor";
 
+/* The track name in use, for write_named. */
+static const char *name = defname;
+
+static int write_named(struct pdb *db, int fd)
+{
+	return parsewexlarfile(db, fd, name);
+}
+
 static void usage(const char *prog)
 {
 	printf("\nUsage: %s <inputfile> <ouputfile> [Trackname]\n\n", prog);
@@ -17,7 +25,8 @@ static void usage(const char *prog)
 
 int main(int argc, char **argv)
 {
-	const char *name = argc > 3 ? argv[3] : defname;
+	if (argc > 3)
+		name = argv[3];
 	if (argc < 3) {
 		usage(argc > 0 ? argv[0] : "msexport");
 		return 1;
@@ -27,12 +36,5 @@ int main(int argc, char **argv)
 		       MAG_NAME_MAX);
 		return 1;
 	}
-	struct stat input;
-	struct pdb *db = load_track_log(argv[1], &input);
-	if (db == NULL)
-		return 1;
-	int fd = create_output(argv[2], &input);
-	int status = fd < 0 ? 1 : finish_output(fd, parsewexlarfile(db, fd, name));
-	free_pdb(db);
-	return status;
+	return export_track_log(argv[1], argv[2], write_named);
 }

@@ -42,12 +42,5 @@ int main(int argc, char **argv)
 		printf("Unknown ouputformat \"%s\"\n", argv[1]);
 		return 1;
 	}
-	struct stat input;
-	struct pdb *db = load_track_log(argv[2], &input);
-	if (db == NULL)
-		return 1;
-	int fd = create_output(argv[3], &input);
-	int status = fd < 0 ? 1 : finish_output(fd, writer(db, fd));
-	free_pdb(db);
-	return status;
+	return export_track_log(argv[2], argv[3], writer);
 }

@@ -67,3 +67,16 @@ int finish_output(int fd, int written)
 	}
 	return written == 0 ? 0 : 1;
 }
+
+int export_track_log(const char *inpath, const char *outpath,
+		     _parsewexlarffile writer)
+{
+	struct stat input;
+	struct pdb *db = load_track_log(inpath, &input);
+	if (db == NULL)
+		return 1;
+	int fd = create_output(outpath, &input);
+	int status = fd < 0 ? 1 : finish_output(fd, writer(db, fd));
+	free_pdb(db);
+	return status;
+}

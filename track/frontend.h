@@ -8,6 +8,7 @@
 
 #include <sys/stat.h>
 
+#include "mag.h"
 #include "pdb.h"
 
 /*
@@ -34,5 +35,13 @@ int create_output(const char *path, const struct stat *input);
  * 1 (a failed close is reported).
  */
 int finish_output(int fd, int written);
+
+/*
+ * The whole export: loads the track log at inpath, creates outpath and
+ * runs writer on them.  Returns the exit status: 0 when the output was
+ * written in full, else 1 after the reason (see the functions above).
+ */
+int export_track_log(const char *inpath, const char *outpath,
+		     _parsewexlarffile writer);
 
 #endif
