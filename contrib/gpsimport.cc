@@ -4,7 +4,8 @@
  * line, each the line with its LF and a NUL.
  *
  * The whole input is read and the database laid out in memory before the
- * output is created, so a failed run leaves every file as it was.
+ * output is created, and the output is replaced whole, so a failed run
+ * leaves every file as it was.
  */
 #include <stdint.h>
 #include <stdio.h>
@@ -148,11 +149,12 @@ int gpsimport_main(int argc, char **argv)
 		return 1;
 	}
 
-	FILE *out = open_output(outname, "wb");
+	struct replace_file rf;
+	FILE *out = open_output(&rf, outname, "wb");
 	if (out == NULL)
 		return 1;
 	bool written = fwrite(outbuf, 1, (size_t)size, out) == (size_t)size;
-	return finish_output(out, outname, written) < 0 ? 1 : 0;
+	return finish_output(out, &rf, outname, written) < 0 ? 1 : 0;
 }
 
 #ifndef GPSIMPORT_NO_MAIN

@@ -2,8 +2,9 @@
  * linedump: writes the NUL-terminated strings behind the record index of a
  * Palm database as lines of text: the inverse of gpsimport.
  *
- * The whole database is read and checked before the output is created, so
- * a failed run leaves every file as it was.
+ * The whole database is read and checked before the output is created,
+ * and the output is replaced whole, so a failed run leaves every file as
+ * it was.
  */
 #include <stdio.h>
 #include <string.h>
@@ -84,11 +85,12 @@ int linedump_main(int argc, char **argv)
 	}
 	buf[len] = '\0';
 
-	FILE *out = open_output(outname, "w");
+	struct replace_file rf;
+	FILE *out = open_output(&rf, outname, "w");
 	if (out == NULL)
 		return 1;
 	bool written = linedump_write(buf, len, out) == 0;
-	return finish_output(out, outname, written) < 0 ? 1 : 0;
+	return finish_output(out, &rf, outname, written) < 0 ? 1 : 0;
 }
 
 #ifndef LINEDUMP_NO_MAIN

@@ -10,6 +10,9 @@
 #include <stdio.h>
 #include <string.h>
 #include <sys/stat.h>
+#include <unistd.h>
+
+#include "replace.h"
 
 /* Room for a file name: 1023 characters and a NUL. */
 enum { NAME_SIZE = 1024 };
@@ -131,31 +134,55 @@ static inline int load_input(const char *inname, const char *outname,
 	return got;
 }
 
-/* Opens the output for writing in mode, or standard output for "-".
- * Null after a report naming outname. */
-static inline FILE *open_output(const char *outname, const char *mode)
+/*
+ * Opens the output for writing in mode, or standard output for "-", with
+ * *rf to put it in place at the end (see replace.h: a new file gets mode
+ * 0666 less the umask).  Null after a report naming outname; then no file
+ * was created.
+ */
+static inline FILE *open_output(struct replace_file *rf, const char *outname,
+				const char *mode)
 {
+	rf->in_place = 1;
 	if (is_stdout_name(outname))
 		return stdout;
-	FILE *out = fopen(outname, mode);
-	if (out == NULL)
+	int fd = replace_open(rf, outname, 0666);
+	if (fd < 0) {
 		report(outname);
+		return NULL;
+	}
+	FILE *out = fdopen(fd, mode);
+	if (out == NULL) {
+		report(outname);
+		replace_abort(rf);
+		close(fd);
+	}
 	return out;
 }
 
 /*
  * Ends the output after the program wrote it (written is false when a write
- * failed): flushes and closes it.  Returns 0, or -1 after one report naming
- * the output.
+ * failed): flushes it to stable storage, closes it and puts it in its
+ * place; after a failure the output name keeps what it held.  Returns 0, or
+ * -1 after one report naming the output.
  */
-static inline int finish_output(FILE *out, const char *outname, bool written)
+static inline int finish_output(FILE *out, struct replace_file *rf,
+				const char *outname, bool written)
 {
 	const char *name = out == stdout ? "standard output" : outname;
-	bool failed = !written || fflush(out) != 0 || ferror(out);
+	bool failed = !written || fflush(out) != 0 || ferror(out) ||
+		      replace_sync(rf) != 0;
+	int saved = errno;
 	if (fclose(out) != 0 && !failed)
 		failed = true;
-	if (failed)
+	else
+		errno = saved;
+	if (!failed && replace_commit(rf) != 0)
+		failed = true;
+	if (failed) {
 		report(name);
+		replace_abort(rf);
+	}
 	return failed ? -1 : 0;
 }
 

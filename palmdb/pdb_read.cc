@@ -49,18 +49,21 @@ static struct {
 	ubyte cache[CACHE_SIZE];
 } src;
 
-static void src_attach(int fd)
+/* Starts reading at fd's position; a descriptor that cannot seek (a pipe)
+ * is read directly.  0, or -1 when the position cannot be had. */
+static int src_attach(int fd)
 {
 	src.fd = fd;
 	src.cache_len = 0;
 	src.pos = lseek(fd, 0, SEEK_CUR);
 	src.seekable = src.pos >= 0;
+	return src.seekable || errno == ESPIPE ? 0 : -1;
 }
 
-static void src_detach(void)
+/* Puts the descriptor where the reads ended.  0, or -1 when it cannot. */
+static int src_detach(void)
 {
-	if (src.seekable)
-		lseek(src.fd, src.pos, SEEK_SET);
+	return src.seekable && lseek(src.fd, src.pos, SEEK_SET) < 0 ? -1 : 0;
 }
 
 /* Reads len bytes at the position: len, fewer at the end of the file, or
@@ -115,12 +118,26 @@ static int src_seek(off_t offset)
 	return 0;
 }
 
-/* Runs one loader attached to fd. */
-static int attached(int (*load)(struct pdb *), int fd, struct pdb *db)
+/* "tag: lseek: system text" on standard error; returns -1. */
+static int report_lseek(const char *tag)
 {
-	src_attach(fd);
+	fprintf(stderr, "%s: lseek: %s\n", tag, strerror(errno));
+	return -1;
+}
+
+/*
+ * Runs one loader attached to fd.  A failed positioning of the descriptor
+ * fails the step, reported as "tag: lseek" with the system's text: a later
+ * step would otherwise read from the wrong place.
+ */
+static int attached(int (*load)(struct pdb *), const char *tag, int fd,
+		    struct pdb *db)
+{
+	if (src_attach(fd) < 0)
+		return report_lseek(tag);
 	int result = load(db);
-	src_detach();
+	if (src_detach() < 0)
+		return report_lseek(tag);
 	return result;
 }
 
@@ -540,42 +557,42 @@ static int load_resources(struct pdb *db)
 /* The loaders as the library offers them: each on its own descriptor. */
 int pdb_LoadHeader(int fd, struct pdb *db)
 {
-	return attached(load_header, fd, db);
+	return attached(load_header, "pdb_LoadHeader", fd, db);
 }
 
 int pdb_LoadRecListHeader(int fd, struct pdb *db)
 {
-	return attached(load_reclist_header, fd, db);
+	return attached(load_reclist_header, "pdb_LoadRecListHeader", fd, db);
 }
 
 int pdb_LoadRecIndex(int fd, struct pdb *db)
 {
-	return attached(load_rec_index, fd, db);
+	return attached(load_rec_index, "pdb_LoadRecIndex", fd, db);
 }
 
 int pdb_LoadRsrcIndex(int fd, struct pdb *db)
 {
-	return attached(load_rsrc_index, fd, db);
+	return attached(load_rsrc_index, "pdb_LoadRsrcIndex", fd, db);
 }
 
 int pdb_LoadAppBlock(int fd, struct pdb *db)
 {
-	return attached(load_app_block, fd, db);
+	return attached(load_app_block, "pdb_LoadAppBlock", fd, db);
 }
 
 int pdb_LoadSortBlock(int fd, struct pdb *db)
 {
-	return attached(load_sort_block, fd, db);
+	return attached(load_sort_block, "pdb_LoadSortBlock", fd, db);
 }
 
 int pdb_LoadRecords(int fd, struct pdb *db)
 {
-	return attached(load_records, fd, db);
+	return attached(load_records, "pdb_LoadRecords", fd, db);
 }
 
 int pdb_LoadResources(int fd, struct pdb *db)
 {
-	return attached(load_resources, fd, db);
+	return attached(load_resources, "pdb_LoadResources", fd, db);
 }
 
 /* Runs one loading step; on failure prints fail_fmt (with the name when it

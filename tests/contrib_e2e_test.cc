@@ -259,22 +259,6 @@ TEST_F(Contrib, FailedWritesExitOne)
 	EXPECT_EQ(r.err, "/dev/full: No space left on device\n");
 }
 
-TEST_F(Contrib, FileSystemFullPartWay)
-{
-	write_file(dir / "in.txt", std::string(6000, '\n'));
-	run::Result r = run::program({GPSIMPORT, "in.txt", "out.pdb"},
-				     dir.path(), "", 10000);
-	EXPECT_EQ(r.status, 1);
-	EXPECT_EQ(r.err, "out.pdb: File too large\n");
-	write_file(dir / "in.pdb", read_file(dir / "out.pdb"));
-	r = run::program({GPSIMPORT, "in.txt", "in.pdb"}, dir.path());
-	ASSERT_EQ(r.status, 0);
-	r = run::program({LINEDUMP, "in.pdb", "out.txt"}, dir.path(), "",
-			 1000);
-	EXPECT_EQ(r.status, 1);
-	EXPECT_EQ(r.err, "out.txt: File too large\n");
-}
-
 TEST_F(Contrib, InputFromAPipeOrALink)
 {
 	run::Result r = run::program({GPSIMPORT, "/dev/stdin", "-"}, dir.path(),

@@ -240,26 +240,6 @@ TEST_F(Export, FailedWritesExitOne)
 	EXPECT_EQ(r.err, "write: No space left on device\n");
 }
 
-TEST_F(Export, FileSystemFullPartWay)
-{
-	std::vector<std::string> many(5000, FULL);
-	pdbfile::write_file(in, log(many));
-	const std::vector<std::vector<std::string>> runs = {
-	    {TRKEXPORT, "track", in, dir / "a"},
-	    {TRKEXPORT, "csv", in, dir / "b"},
-	    {TRKEXPORT, "mapsend", in, dir / "c"},
-	    {MSEXPORT, in, dir / "d", "named"},
-	};
-	for (const auto &args : runs) {
-		run::Result r = run::program(args, "", "", 100000);
-		EXPECT_EQ(r.status, 1) << args[1];
-		EXPECT_EQ(r.err, "write: File too large\n");
-		EXPECT_EQ(pdbfile::read_file(args[args[0] == MSEXPORT ? 2 : 3])
-			      .size(),
-			  100000u);
-	}
-}
-
 TEST_F(Export, MapSendThroughAPipe)
 {
 	std::vector<std::string> texts = {FULL, "# comment", FULL, "$P,1,N"};

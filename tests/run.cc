@@ -15,7 +15,8 @@
 namespace run {
 
 Result program(const std::vector<std::string> &argv, const std::string &cwd,
-	       const std::string &input, long fsize_limit)
+	       const std::string &input, long fsize_limit,
+	       const std::vector<std::string> &env)
 {
 	int in[2], out[2], err[2];
 	if (pipe(in) || pipe(out) || pipe(err))
@@ -36,6 +37,8 @@ Result program(const std::vector<std::string> &argv, const std::string &cwd,
 			args.push_back(const_cast<char *>(a.c_str()));
 		args.push_back(nullptr);
 		signal(SIGPIPE, SIG_DFL);
+		for (const std::string &e : env)
+			putenv(const_cast<char *>(e.c_str()));
 		if (fsize_limit >= 0) {
 			struct rlimit lim;
 			getrlimit(RLIMIT_FSIZE, &lim);

@@ -15,10 +15,11 @@ struct Result {
 // Runs argv[0] with argv in directory cwd (when not empty), feeding input
 // on standard input and collecting standard output and standard error
 // through pipes.  With fsize_limit >= 0 the program may write no file
-// beyond that many bytes (as on a full disk; SIGXFSZ is ignored).
+// beyond that many bytes (as on a full disk; SIGXFSZ is ignored).  env
+// holds NAME=VALUE settings added to the program's environment.
 Result program(const std::vector<std::string> &argv,
 	       const std::string &cwd = "", const std::string &input = "",
-	       long fsize_limit = -1);
+	       long fsize_limit = -1, const std::vector<std::string> &env = {});
 
 // A fresh directory that is removed with everything in it at the end.
 class TempDir {

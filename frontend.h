@@ -3,13 +3,14 @@
  * log, create the output, finish it.  Their own messages go to standard
  * output, system errors to standard error.
  */
-#ifndef TRACK_FRONTEND_H
-#define TRACK_FRONTEND_H
+#ifndef FRONTEND_H
+#define FRONTEND_H
 
 #include <sys/stat.h>
 
 #include "mag.h"
 #include "pdb.h"
+#include "replace.h"
 
 /*
  * Loads the Wexlar track log at path: a regular file that reads as a
@@ -22,19 +23,23 @@
 struct pdb *load_track_log(const char *path, struct stat *st);
 
 /*
- * Creates or truncates path for writing, mode 0600 less the umask, unless
- * it is the input file (status *input) itself.  Returns the descriptor, or
- * -1 after the system's error text or "path: input and output are the same
- * file".
+ * Opens the output path for writing into *out (see replace.h: a new file
+ * gets mode 0600 less the umask), unless it is the input file (status
+ * *input) itself.  Returns the descriptor, or -1 after the system's error
+ * text or "path: input and output are the same file"; then no file was
+ * created.
  */
-int create_output(const char *path, const struct stat *input);
+int create_output(struct replace_file *out, const char *path,
+		  const struct stat *input);
 
 /*
- * Closes the output fd after a writer returned written (0 or -1).  Returns
- * the exit status: 0 when the writer succeeded and the close did too, else
- * 1 (a failed close is reported).
+ * Ends the output after a writer returned written (0 or -1): flushes it to
+ * stable storage, closes it and puts it in its place; after a failure the
+ * output name keeps what it held.  Returns the exit status: 0 when every
+ * step succeeded, else 1 (a failed step is reported under its call's
+ * name).
  */
-int finish_output(int fd, int written);
+int finish_output(struct replace_file *out, int written);
 
 /*
  * The whole export: loads the track log at inpath, creates outpath and

@@ -45,7 +45,8 @@ struct pdb *load_track_log(const char *path, struct stat *st)
 	return db;
 }
 
-int create_output(const char *path, const struct stat *input)
+int create_output(struct replace_file *out, const char *path,
+		  const struct stat *input)
 {
 	struct stat st;
 	if (stat(path, &st) == 0 && st.st_dev == input->st_dev &&
@@ -53,19 +54,30 @@ int create_output(const char *path, const struct stat *input)
 		fprintf(stderr, "%s: input and output are the same file\n", path);
 		return -1;
 	}
-	int fd = open(path, O_WRONLY | O_CREAT | O_TRUNC, 0600);
+	int fd = replace_open(out, path, 0600);
 	if (fd < 0)
 		perror(NULL);
 	return fd;
 }
 
-int finish_output(int fd, int written)
+int finish_output(struct replace_file *out, int written)
 {
-	if (close(fd) < 0) {
-		perror("close");
-		return 1;
+	int status = written == 0 ? 0 : 1;
+	if (status == 0 && replace_sync(out) < 0) {
+		perror("fsync");
+		status = 1;
 	}
-	return written == 0 ? 0 : 1;
+	if (close(out->fd) < 0) {
+		perror("close");
+		status = 1;
+	}
+	if (status == 0 && replace_commit(out) < 0) {
+		perror("rename");
+		status = 1;
+	}
+	if (status != 0)
+		replace_abort(out);
+	return status;
 }
 
 int export_track_log(const char *inpath, const char *outpath,
@@ -75,8 +87,9 @@ int export_track_log(const char *inpath, const char *outpath,
 	struct pdb *db = load_track_log(inpath, &input);
 	if (db == NULL)
 		return 1;
-	int fd = create_output(outpath, &input);
-	int status = fd < 0 ? 1 : finish_output(fd, writer(db, fd));
+	struct replace_file out;
+	int fd = create_output(&out, outpath, &input);
+	int status = fd < 0 ? 1 : finish_output(&out, writer(db, fd));
 	free_pdb(db);
 	return status;
 }

@@ -1,0 +1,86 @@
+// SPDX-License-Identifier: MIT
+// Preloaded into a program under test (LD_PRELOAD) to make one system call
+// fail with EIO, as WEXLAR_FAIL says:
+//   fsync        every fsync
+//   rename       every rename
+//   write=N      every write of exactly N bytes
+//   lseek=N      every lseek to offset N from the start
+// Everything else passes through to the C library.
+#include <dlfcn.h>
+#include <errno.h>
+#include <stdio.h>
+#include <stdlib.h>
+#include <string.h>
+#include <unistd.h>
+
+namespace {
+
+// True when WEXLAR_FAIL names call, with the number n where it has one.
+bool fails(const char *call, long long n = -1)
+{
+	const char *spec = getenv("WEXLAR_FAIL");
+	size_t len = strlen(call);
+	if (spec == nullptr || strncmp(spec, call, len) != 0)
+		return false;
+	if (spec[len] == '\0')
+		return n < 0;
+	return spec[len] == '=' && atoll(spec + len + 1) == n;
+}
+
+template <typename F> F next(const char *name)
+{
+	return reinterpret_cast<F>(dlsym(RTLD_NEXT, name));
+}
+
+}  // namespace
+
+extern "C" {
+
+int fsync(int fd)
+{
+	if (fails("fsync")) {
+		errno = EIO;
+		return -1;
+	}
+	return next<int (*)(int)>("fsync")(fd);
+}
+
+int rename(const char *from, const char *to)
+{
+	if (fails("rename")) {
+		errno = EIO;
+		return -1;
+	}
+	return next<int (*)(const char *, const char *)>("rename")(from, to);
+}
+
+ssize_t write(int fd, const void *buf, size_t n)
+{
+	if (fails("write", (long long)n)) {
+		errno = EIO;
+		return -1;
+	}
+	return next<ssize_t (*)(int, const void *, size_t)>("write")(fd, buf,
+								      n);
+}
+
+off_t lseek(int fd, off_t offset, int whence)
+{
+	if (whence == SEEK_SET && fails("lseek", (long long)offset)) {
+		errno = EIO;
+		return -1;
+	}
+	return next<off_t (*)(int, off_t, int)>("lseek")(fd, offset, whence);
+}
+
+off64_t lseek64(int fd, off64_t offset, int whence)
+{
+	if (whence == SEEK_SET && fails("lseek", (long long)offset)) {
+		errno = EIO;
+		return -1;
+	}
+	return next<off64_t (*)(int, off64_t, int)>("lseek64")(fd, offset,
+							      whence);
+}
+
+}  // extern "C"
