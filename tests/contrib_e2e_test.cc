@@ -150,15 +150,16 @@ TEST_F(Contrib, NulBeforeTheLastLineFeedIsAFormatError)
 TEST_F(Contrib, DerivedNames)
 {
 	mkdir((dir / "sub").c_str(), 0700);
+	mkdir((dir / "sub/deep").c_str(), 0700);
 	struct Case {
 		std::vector<std::string> args;
 		std::string file, name;
 	};
 	const Case cases[] = {
-	    {{"sub/track.log"}, "track.pdb", "track"},
+	    {{"sub/deep/track.log"}, "track.pdb", "track"},
 	    {{"a.b.c"}, "a.b.pdb", "a.b"},
 	    {{"track"}, "track.pdb", "track"},
-	    {{"a.b.c", "sub/data.pdb"}, "sub/data.pdb", "data"},
+	    {{"a.b.c", "sub/deep/data.pdb"}, "sub/deep/data.pdb", "data"},
 	    {{"track", "sub/" + std::string(40, 'L') + ".x.pdb"},
 	     "sub/" + std::string(40, 'L') + ".x.pdb", std::string(31, 'L')},
 	};
@@ -171,11 +172,11 @@ TEST_F(Contrib, DerivedNames)
 	}
 	EXPECT_EQ(std::string(db_of("x\n").c_str()), "-");
 
-	write_file(dir / "sub/track.pdb", db_of("one\ntwo\n"));
-	run::Result r = dump({"sub/track.pdb"});
+	write_file(dir / "sub/deep/track.pdb", db_of("one\ntwo\n"));
+	run::Result r = dump({"sub/deep/track.pdb"});
 	EXPECT_EQ(r.status, 0);
 	EXPECT_EQ(read_file(dir / "track.txt"), "one\ntwo\n");
-	r = dump({"sub/track.pdb", "-"});
+	r = dump({"sub/deep/track.pdb", "-"});
 	EXPECT_EQ(r.out, "one\ntwo\n");
 }
 

@@ -51,7 +51,7 @@ TEST(Decode, HemispheresAndStatus)
 	EXPECT_NEAR(t.x, -(11.0 + 31.0 / 60.0), 1e-12);
 	EXPECT_EQ(t.validity, 0);
 	// Only upper-case N and W change the sign.
-	EXPECT_EQ(decode("$P,4807.038,n,01131.000,w,1,M,1,A,", &t), 1);
+	EXPECT_EQ(decode("$PMGNTRK,4807.038,n,01131.000,w,1,M,1,A,", &t), 1);
 	EXPECT_GT(t.y, 0);
 	EXPECT_GT(t.x, 0);
 }
@@ -79,16 +79,22 @@ TEST(Decode, FieldsBeyondTheLastSeparatorKeepTheirValues)
 	// A report without hundredths repeats the previous ones.
 	t = fresh();
 	ASSERT_EQ(parsemagdatastring(FULL, &t), 1);
-	EXPECT_EQ(decode("$P,1000,N,2000,E,100,M,120000,A,,010106,", &t), 1);
+	EXPECT_EQ(decode("$PMGNTRK,1000,N,2000,E,100,M,120000,A,,010106,", &t), 1);
 	EXPECT_EQ(t.centisecs, 25);
 	EXPECT_EQ(t.time, 1136116800);
 }
 
-TEST(Decode, CommentsAndEmptyTextsAssignNothing)
+TEST(Decode, CommentsOtherSentencesAndEmptyTextsAssignNothing)
 {
 	struct trkrec t = fresh();
 	t.x = 7;
 	EXPECT_EQ(decode(std::string("#") + FULL, &t), 0);
+	for (const char *other :
+	     {"$PMGNWPL,4807.038,N,01131.000,E,495,M,HOME,,a*4C",
+	      "$PMGNTRKX,4807.038,N,01131.000,E,495,M,170540.25,A,,290605*7E",
+	      "$PMGNTR,4807.038,N,01131.000,E,495,M,170540.25,A,,290605*7E",
+	      "$PMGNTRk*4807.038*N*01131.000*E*495*M*170540.25*A**290605*7E"})
+		EXPECT_EQ(decode(other, &t), 0) << other;
 	EXPECT_EQ(decode("", &t), 0);
 	EXPECT_EQ(parsemagdata(nullptr, 0, &t), 0);
 	EXPECT_EQ(decode(std::string("\0,1,N,", 6), &t), 0);
@@ -100,24 +106,24 @@ TEST(Decode, EndMarksAndTheFirstCharacter)
 	struct trkrec t = fresh();
 	t.time = 1;
 	// The text ends at the line feed: the date is never reached.
-	EXPECT_EQ(decode("$P,1,N,1,E,1,M,1,A,\n,290605,", &t), 1);
+	EXPECT_EQ(decode("$PMGNTRK,1,N,1,E,1,M,1,A,\n,290605,", &t), 1);
 	EXPECT_EQ(t.time, 1);
-	EXPECT_EQ(decode("$P,1,N,1,E,1,M,1,A,\r,290605,", &t), 1);
-	EXPECT_EQ(decode(std::string("$P,1,N,1,E,1,M,1,A,\0,290605,", 29), &t),
+	EXPECT_EQ(decode("$PMGNTRK,1,N,1,E,1,M,1,A,\r,290605,", &t), 1);
+	EXPECT_EQ(decode(std::string("$PMGNTRK,1,N,1,E,1,M,1,A,\0,290605,", 35), &t),
 		  1);
 	EXPECT_EQ(t.time, 1);
 	// A leading CR or LF is read on past.
 	EXPECT_EQ(decode("\n$P,1,N,1,E,1,M,1,A,,290605,", &t), 1);
 	EXPECT_EQ(t.time, 1120003200 + 3600);  // time field "1": 01:00
 	// "*" separates like ",".
-	EXPECT_EQ(decode("$P*1*N*1*E*1*M*1*A*", &t), 1);
+	EXPECT_EQ(decode("$PMGNTRK*1*N*1*E*1*M*1*A*", &t), 1);
 }
 
 TEST(Decode, LongFieldIsCutTo255Characters)
 {
 	struct trkrec t = fresh();
 	std::string alt = std::string(254, '0') + "79";
-	EXPECT_EQ(decode("$P,0,N,0,E," + alt + ",M,0,A,", &t), 1);
+	EXPECT_EQ(decode("$PMGNTRK,0,N,0,E," + alt + ",M,0,A,", &t), 1);
 	EXPECT_EQ(t.altitude, 7.0f);
 }
 
@@ -134,7 +140,7 @@ TEST(Decode, NumbersFollowTheAtofGrammarOnly)
 	for (const auto &c : cases) {
 		struct trkrec t = fresh();
 		t.altitude = 99;
-		std::string text = std::string("$P,0,N,0,E,") + c.first +
+		std::string text = std::string("$PMGNTRK,0,N,0,E,") + c.first +
 				   ",M,0,A,";
 		EXPECT_EQ(decode(text, &t), 1);
 		EXPECT_EQ(t.altitude, c.second) << c.first;
@@ -151,17 +157,17 @@ TEST(Decode, TimeFieldTakesDigitsOnly)
 	for (const auto &c : cases) {
 		struct trkrec t = fresh();
 		t.centisecs = 3;
-		decode(std::string("$P,0,N,0,E,0,M,") + c.first + ",A,,010100,",
+		decode(std::string("$PMGNTRK,0,N,0,E,0,M,") + c.first + ",A,,010100,",
 		       &t);
 		EXPECT_EQ(t.centisecs, c.second) << c.first;
 	}
 	struct trkrec t = fresh();
 	// A blank or sign ends the reading: the rest stays 0.
-	decode("$P,0,N,0,E,0,M, 70540,A,,010100,", &t);
+	decode("$PMGNTRK,0,N,0,E,0,M, 70540,A,,010100,", &t);
 	EXPECT_EQ(t.time, 946684800);
-	decode("$P,0,N,0,E,0,M,17-1,A,,010100,", &t);
+	decode("$PMGNTRK,0,N,0,E,0,M,17-1,A,,010100,", &t);
 	EXPECT_EQ(t.time, 946684800 + 17 * 3600);
-	decode("$P,0,N,0,E,0,M,1705,A,,-10100,", &t);
+	decode("$PMGNTRK,0,N,0,E,0,M,1705,A,,-10100,", &t);
 	EXPECT_EQ((uint32_t)t.time, 943920000u + 17 * 3600 + 300);
 }
 
@@ -182,7 +188,7 @@ TEST(Decode, DatesAreUtcWithMonthsCarrying)
 	};
 	for (const auto &c : cases) {
 		struct trkrec t = fresh();
-		decode(std::string("$P,0,N,0,E,0,M,000000.00,A,,") + c.first +
+		decode(std::string("$PMGNTRK,0,N,0,E,0,M,000000.00,A,,") + c.first +
 			   ",",
 		       &t);
 		EXPECT_EQ((uint32_t)t.time, c.second) << c.first;
@@ -220,7 +226,7 @@ TEST(Mag2Degrees, HugeAndInfiniteValuesStayNumbers)
 	EXPECT_FALSE(isnan(mag2degrees(1e308)));
 	EXPECT_NEAR(mag2degrees(1e300), 1e298, 1e285);
 	struct trkrec t = fresh();
-	decode("$P,1e999,N,-1e999,E,0,M,0,A,", &t);
+	decode("$PMGNTRK,1e999,N,-1e999,E,0,M,0,A,", &t);
 	EXPECT_EQ(t.y, -HUGE_VAL);
 	EXPECT_EQ(t.x, -HUGE_VAL);
 }
@@ -245,7 +251,7 @@ TEST(FormatPoint, SignsAndTheUnsignedTime)
 {
 	struct trkrec t = fresh();
 	ASSERT_EQ(parsemagdatastring(
-		      "$P,4807.038,S,01131.000,W,-12.5,M,000000.00,A,,010150,",
+		      "$PMGNTRK,4807.038,S,01131.000,W,-12.5,M,000000.00,A,,010150,",
 		      &t),
 		  1);
 	char buf[POINT_TEXT_SIZE];
@@ -257,7 +263,7 @@ TEST(FormatPoint, SignsAndTheUnsignedTime)
 	EXPECT_EQ(std::string(buf, n), want);
 	// "-0" north prints as 0.
 	t = fresh();
-	parsemagdatastring("$P,-0,N,-0,E,0,M,0,A,", &t);
+	parsemagdatastring("$PMGNTRK,-0,N,-0,E,0,M,0,A,", &t);
 	format_point(POINT_CSV, &t, buf);
 	EXPECT_EQ(std::string(buf).substr(0, 18), "0.000000,0.000000,");
 }

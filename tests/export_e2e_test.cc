@@ -39,10 +39,16 @@ class Export : public testing::Test {
 			records.push_back(t + '\0');
 		return pdbfile::track_log(records);
 	}
+	// Runs trkexport in a time zone 9:30 behind UTC, which no export may
+	// show.
 	run::Result trk(const std::string &format, const std::string &input,
-			const std::string &output)
+			const std::string &output,
+			const std::vector<std::string> &extra = {})
 	{
-		return run::program({TRKEXPORT, format, input, output});
+		std::vector<std::string> args = {TRKEXPORT, format, input,
+						 output};
+		args.insert(args.end(), extra.begin(), extra.end());
+		return run::program(args, "", "", -1, {"TZ=MART9:30"});
 	}
 };
 
@@ -81,13 +87,21 @@ TEST_F(Export, FormatWordIsExact)
 
 TEST_F(Export, OnePointInEachFormat)
 {
+	// Only the track sentence is a point: not a receiver's format line,
+	// a waypoint or a route.
+	pdbfile::write_file(
+	    in, log({"$PMGNFMT,%TRK,LAT,HEMI,LON,HEMI,ALT,UNIT,TIME,VALID,NAME,"
+		     "%META,ASCII",
+		     "$PMGNWPL,4807.038,N,01131.000,E,495,M,HOME,,a*4C", FULL,
+		     "$PMGNRTE,2,1,c,1,HOME,a,CAMP,a*2D"}));
 	run::Result r = trk("mapsend", in, out);
 	EXPECT_EQ(r.status, 0);
 	EXPECT_EQ(r.out + r.err, "");
 	EXPECT_EQ(pdbfile::read_file(out),
 		  HEAD + "\x06wexlar" + ONE + POINT);
 
-	r = trk("csv", in, out);
+	// Arguments after the third are ignored.
+	r = trk("csv", in, out, {"extra"});
 	EXPECT_EQ(r.status, 0);
 	EXPECT_EQ(pdbfile::read_file(out),
 		  "48.117300,11.516667,495.000000,2005-06-29T17:05:40.25Z\n");

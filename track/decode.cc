@@ -28,6 +28,8 @@ struct work_area {
 
 static bool is_digit(char c) { return c >= '0' && c <= '9'; }
 
+static bool is_end_mark(char c) { return c == '\r' || c == '\n' || c == '\0'; }
+
 /*
  * The number at the start of text as atof reads it, by its grammar alone:
  * white space, a sign, digits with an optional point, an optional
@@ -209,11 +211,28 @@ static void decode_field(int seps, const char *text, struct work_area *wa,
 	}
 }
 
-static bool is_end_mark(char c) { return c == '\r' || c == '\n' || c == '\0'; }
+/* The sentence name of a track point; "$PMGNWPL", "$PMGNRTE", "$PMGNFMT"
+ * and the other sentences a receiver writes hold no track point. */
+static const char TRACK_SENTENCE[] = "$PMGNTRK";
+
+/* True when the text is a sentence of another kind: it begins with "$"
+ * and its first field is not exactly the track sentence's name. */
+static bool is_other_sentence(const char *data, size_t len)
+{
+	if (data[0] != '$')
+		return false;
+	size_t n = 1;
+	while (n < len && data[n] != ',' && data[n] != '*' &&
+	       !is_end_mark(data[n]))
+		n++;
+	return n != sizeof TRACK_SENTENCE - 1 ||
+	       memcmp(data, TRACK_SENTENCE, n) != 0;
+}
 
 int parsemagdata(const char *data, size_t len, struct trkrec *trk)
 {
-	if (data == NULL || len == 0 || data[0] == '#' || data[0] == '\0')
+	if (data == NULL || len == 0 || data[0] == '#' || data[0] == '\0' ||
+	    is_other_sentence(data, len))
 		return 0;
 	char field[FIELD_MAX + 1];
 	size_t flen = 0;

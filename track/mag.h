@@ -51,7 +51,10 @@ double mag2degrees(double mag_val);
  * Only the fields reached are assigned; the others keep their values, so a
  * point reused over the records of a log repeats what a record lacks.
  * Returns 1 when the fix-status field (the ninth) was decoded, else 0 (a
- * comment starting with "#", fewer than nine separators, no data).
+ * comment starting with "#", fewer than nine separators, no data).  A text
+ * that begins with "$" is a track point only when its first field is
+ * exactly "$PMGNTRK": a route, waypoint or format sentence decodes to 0
+ * and assigns nothing.  Texts without the "$" are read by position.
  */
 int parsemagdata(const char *data, size_t len, struct trkrec *trk);
 
