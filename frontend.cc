@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: MIT */
 #include "frontend.h"
 
 #include <fcntl.h>

@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: MIT */
 /*
  * The steps that trkexport and msexport share: load and check the track
  * log, create the output, finish it.  Their own messages go to standard

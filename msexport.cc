@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: MIT */
 /*
  * msexport: exports a Wexlar track log as a MapSend track file under a
  * track name of the user's choosing.
@@ -7,6 +8,7 @@
 
 #include "frontend.h"
 #include "mag.h"
+#include "version.h"
 
 static const char defname[] = "Wexlor";
 
@@ -25,6 +27,8 @@ static void usage(const char *prog)
 
 int main(int argc, char **argv)
 {
+	if (wants_version(argc, argv))
+		return print_version("msexport");
 	if (argc > 3)
 		name = argv[3];
 	if (argc < 3) {

@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: MIT */
 /*
  * trkexport: exports a Wexlar track log as a GPX track, CSV lines or a
  * MapSend track file.
@@ -7,6 +8,7 @@
 
 #include "frontend.h"
 #include "mag.h"
+#include "version.h"
 
 static void usage(const char *prog)
 {
@@ -33,6 +35,8 @@ static _parsewexlarffile writer_for(const char *word)
 
 int main(int argc, char **argv)
 {
+	if (wants_version(argc, argv))
+		return print_version("trkexport");
 	if (argc < 4) {
 		usage(argc > 0 ? argv[0] : "trkexport");
 		return 1;

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Loading and exporting a track log of 1k, 8k and 65535 records (the most a
 // database holds), in process and as whole program runs, beside GPSBabel
 // converting the same points from Magellan text to GPX.

@@ -1,4 +1,5 @@
 #!/bin/sh
+# SPDX-License-Identifier: MIT
 # Builds the release programs and the benchmark, then runs it: loading and
 # each export format for 1k, 8k and 65535 records, in process and as whole
 # runs of trkexport, beside GPSBabel converting the same points to GPX.

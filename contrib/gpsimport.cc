@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: MIT */
 /*
  * gpsimport: packs a text file, as a rule Magellan track, route and
  * waypoint lines, into a Wexlar database for the handheld: one record per
@@ -13,6 +14,7 @@
 #include <time.h>
 
 #include "textfile.h"
+#include "version.h"
 
 enum {
 	INPUT_MAX = 65536,	 /* an input this long is refused */
@@ -119,6 +121,8 @@ int gpsimport_build(const unsigned char *text, int len, const char *name,
 /* Everything main does; returns the exit status. */
 int gpsimport_main(int argc, char **argv)
 {
+	if (wants_version(argc, argv))
+		return print_version("gpsimport");
 	if (wants_usage(argc, argv)) {
 		usage();
 		return 1;

@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: MIT */
 /*
  * linedump: writes the NUL-terminated strings behind the record index of a
  * Palm database as lines of text: the inverse of gpsimport.
@@ -10,6 +11,7 @@
 #include <string.h>
 
 #include "textfile.h"
+#include "version.h"
 
 enum {
 	FILE_MAX = 65537,	/* the largest database gpsimport writes */
@@ -64,6 +66,8 @@ int linedump_write(const unsigned char *db, int len, FILE *out)
 /* Everything main does; returns the exit status. */
 int linedump_main(int argc, char **argv)
 {
+	if (wants_version(argc, argv))
+		return print_version("linedump");
 	if (wants_usage(argc, argv)) {
 		usage();
 		return 1;

@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: MIT */
 /*
  * Pieces that gpsimport and linedump share: output names, error reports,
  * and the guards that keep a failed run from touching any file.  Both

@@ -1,4 +1,5 @@
 #!/bin/sh
+# SPDX-License-Identifier: MIT
 # Runs the whole road on the sample track: text to database, database to
 # GPX, CSV and MapSend, a named MapSend track, and the database back to text.
 # Usage: demo.sh BINDIR OUTDIR TRACK

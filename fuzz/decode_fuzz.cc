@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Any bytes as one record's text, with no terminator: decoded, then
 // printed as a GPX and a CSV item, which must be exactly what printf and
 // gmtime/strftime make of the point.
@@ -8,11 +9,12 @@
 #include <time.h>
 
 #include "mag.h"
+#include "pointtext.h"
 
 static void check(enum point_style style, const struct trkrec *trk)
 {
 	char got[POINT_TEXT_SIZE], want[POINT_TEXT_SIZE], when[64] = "";
-	int n = format_point(style, trk, got);
+	int n = wexlar_format_point(style, trk, got);
 	time_t t = (time_t)(uint32_t)trk->time;
 	struct tm tm;
 	if (gmtime_r(&t, &tm) != NULL)
@@ -25,7 +27,7 @@ static void check(enum point_style style, const struct trkrec *trk)
 			 -trk->y, trk->x, (double)trk->altitude, when,
 			 trk->centisecs);
 	if (n != m || memcmp(got, want, (size_t)n) != 0) {
-		fprintf(stderr, "format_point gave\n%s\nprintf gives\n%s\n", got,
+		fprintf(stderr, "wexlar_format_point gave\n%s\nprintf gives\n%s\n", got,
 			want);
 		abort();
 	}

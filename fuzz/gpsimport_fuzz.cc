@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Any bytes as gpsimport's input file, through the program's own main.
 #define GPSIMPORT_NO_MAIN
 #include "../contrib/gpsimport.cc"

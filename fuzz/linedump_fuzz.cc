@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Any bytes as linedump's input file, through the program's own main.
 #define LINEDUMP_NO_MAIN
 #include "../contrib/linedump.cc"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // An unnamed in-memory file holding the fuzzer's bytes.
 #ifndef FUZZ_MEMFILE_H
 #define FUZZ_MEMFILE_H

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Any bytes as a database file: read, then export in every format and
 // write back.
 #include <fcntl.h>

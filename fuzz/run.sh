@@ -1,4 +1,5 @@
 #!/bin/sh
+# SPDX-License-Identifier: MIT
 # Builds the fuzz targets with clang and runs each for SECONDS (default 60)
 # from its committed seed corpus.  Any crash, leak, sanitizer report or
 # time-out makes the script fail; the input that caused it is left in

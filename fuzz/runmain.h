@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Runs a program's main on the fuzzer's bytes as its input file, with
 // /dev/null as the output.
 #ifndef FUZZ_RUNMAIN_H

@@ -1,7 +1,9 @@
+/* SPDX-License-Identifier: MIT */
 #include "alloc.h"
 
 #include <stdlib.h>
 
+#ifdef WEXLAR_ALLOC_HOOK
 static unsigned long alloc_calls;
 static unsigned long alloc_fail_at;
 
@@ -20,3 +22,6 @@ void pdb_FailAllocation(unsigned long n)
 }
 
 unsigned long pdb_AllocationCount(void) { return alloc_calls; }
+#else
+void *pdb_malloc(size_t size) { return malloc(size); }
+#endif

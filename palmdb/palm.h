@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: MIT */
 /*
  * Basic types of the Palm database library.
  *

@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: MIT */
 /* The database model: construction, release and the record list. */
 #include "pdb.h"
 

@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: MIT */
 /*
  * Palm database model, reader and writer.
  *
@@ -19,6 +20,10 @@
 #include <sys/types.h>
 
 #include "palm.h"
+
+#ifdef __cplusplus
+extern "C" {
+#endif
 
 /* Sizes of the fixed structures of a database file. */
 #define PDB_HEADER_SIZE 72
@@ -209,5 +214,9 @@ struct pdb_record *pdb_CopyRecord(const struct pdb *db,
 				  const struct pdb_record *rec);
 struct pdb_resource *pdb_CopyResource(const struct pdb *db,
 				      const struct pdb_resource *rsrc);
+
+#ifdef __cplusplus
+}
+#endif
 
 #endif

@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: MIT */
 /*
  * The database reader: loads a whole Palm database file from a descriptor.
  *
@@ -17,6 +18,7 @@
 
 #include "alloc.h"
 #include "pdb.h"
+#include "fileio.h"
 #include "util.h"
 
 /* Largest span one record or resource can hold (data_len is a uword). */
@@ -71,7 +73,7 @@ static int src_detach(void)
 static ssize_t src_read(void *buf, size_t len)
 {
 	if (!src.seekable)
-		return read_full(src.fd, buf, len);
+		return wexlar_read_full(src.fd, buf, len);
 	size_t done = 0;
 	while (done < len) {
 		off_t end = src.cache_off + (off_t)src.cache_len;
@@ -86,7 +88,7 @@ static ssize_t src_read(void *buf, size_t len)
 			continue;
 		}
 		if (len - done >= CACHE_SIZE) {
-			ssize_t n = pread_full(src.fd, (ubyte *)buf + done,
+			ssize_t n = wexlar_pread_full(src.fd, (ubyte *)buf + done,
 					       len - done, src.pos);
 			if (n < 0)
 				return -1;
@@ -94,7 +96,7 @@ static ssize_t src_read(void *buf, size_t len)
 			src.pos += n;
 			break;
 		}
-		ssize_t n = pread_full(src.fd, src.cache, CACHE_SIZE, src.pos);
+		ssize_t n = wexlar_pread_full(src.fd, src.cache, CACHE_SIZE, src.pos);
 		if (n < 0)
 			return -1;
 		src.cache_off = src.pos;
@@ -209,7 +211,7 @@ static int load_header(struct pdb *db)
 {
 	ssize_t got = src_read(header_buf, sizeof header_buf);
 	if (got != (ssize_t)sizeof header_buf) {
-		report_short_read("pdb_LoadHeader: read", got);
+		wexlar_report_short_read("pdb_LoadHeader: read", got);
 		return -1;
 	}
 	memcpy(db->name, header_buf, PDB_NAME_SIZE);
@@ -234,7 +236,7 @@ static int load_reclist_header(struct pdb *db)
 {
 	ssize_t got = src_read(reclist_buf, sizeof reclist_buf);
 	if (got != (ssize_t)sizeof reclist_buf) {
-		report_short_read("pdb_LoadRecListHeader: read2", got);
+		wexlar_report_short_read("pdb_LoadRecListHeader: read2", got);
 		return -1;
 	}
 	const ubyte *p = reclist_buf;
@@ -272,7 +274,7 @@ static int load_rec_index(struct pdb *db)
 				"\"%.*s\" (%d bytes): %d.\n",
 				"LoadRecIndex", NAME_ARG(db),
 				(int)sizeof recentry_buf, (int)got);
-			report_short_read("read", got);
+			wexlar_report_short_read("read", got);
 			pdb_FreeRecord(rec);
 			return -1;
 		}
@@ -386,7 +388,7 @@ static int load_block(struct pdb *db, const struct block *b,
 		return -1;
 	}
 	if (!fits_in_file(db, offset, len)) {
-		report_short_read(b->readtag, 0);
+		wexlar_report_short_read(b->readtag, 0);
 		return -1;
 	}
 	*buf = pdb_malloc((size_t)len);
@@ -397,7 +399,7 @@ static int load_block(struct pdb *db, const struct block *b,
 	*len_out = (dword)len;
 	ssize_t got = src_read(*buf, (size_t)len);
 	if (got != len) {
-		report_short_read(b->readtag, got);
+		wexlar_report_short_read(b->readtag, got);
 		return -1;
 	}
 	if (pdb_trace > 5)
@@ -478,7 +480,7 @@ static int load_entry(const struct pdb *db, const struct entry_kind *k,
 	if (!fits_in_file(db, offset, span)) {
 		fprintf(stderr, "Can't read %s %d in \"%.*s\".\n", k->noun, i,
 			NAME_ARG(db));
-		report_short_read(k->readtag, 0);
+		wexlar_report_short_read(k->readtag, 0);
 		return -1;
 	}
 	*data = (ubyte *)pdb_malloc((size_t)span);
@@ -491,7 +493,7 @@ static int load_entry(const struct pdb *db, const struct entry_kind *k,
 	if (got != span) {
 		fprintf(stderr, "Can't read %s %d in \"%.*s\".\n", k->noun, i,
 			NAME_ARG(db));
-		report_short_read(k->readtag, got);
+		wexlar_report_short_read(k->readtag, got);
 		return -1;
 	}
 	if (pdb_trace > 5) {

@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: MIT */
 /*
  * The database writer: lays a pdb out as a file with no gaps, every offset
  * computed afresh from the model.
@@ -6,6 +7,7 @@
 #include <string.h>
 
 #include "pdb.h"
+#include "fileio.h"
 #include "util.h"
 
 /* Staging buffers of the fixed pieces, one each for the program. */
@@ -25,7 +27,7 @@ static const udword ID_MASK = 0x00FFFFFF;
 static int put_piece(int fd, const struct pdb *db, const void *buf,
 		     size_t len, const char *what)
 {
-	if (write_full(fd, buf, len) == (ssize_t)len)
+	if (wexlar_write_full(fd, buf, len) == (ssize_t)len)
 		return 0;
 	fprintf(stderr, what, "pdb_Write", PDB_NAME_PRINT, db->name);
 	perror("write");

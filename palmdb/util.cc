@@ -1,4 +1,6 @@
+/* SPDX-License-Identifier: MIT */
 #include "util.h"
+#include "fileio.h"
 
 #include <errno.h>
 #include <unistd.h>
@@ -100,17 +102,17 @@ static ssize_t read_all(int fd, void *buf, size_t len, off_t offset)
 	return (ssize_t)done;
 }
 
-ssize_t read_full(int fd, void *buf, size_t len)
+ssize_t wexlar_read_full(int fd, void *buf, size_t len)
 {
 	return read_all(fd, buf, len, -1);
 }
 
-ssize_t pread_full(int fd, void *buf, size_t len, off_t offset)
+ssize_t wexlar_pread_full(int fd, void *buf, size_t len, off_t offset)
 {
 	return read_all(fd, buf, len, offset);
 }
 
-ssize_t write_full(int fd, const void *buf, size_t len)
+ssize_t wexlar_write_full(int fd, const void *buf, size_t len)
 {
 	size_t done = 0;
 	while (done < len) {
@@ -129,7 +131,7 @@ ssize_t write_full(int fd, const void *buf, size_t len)
 	return (ssize_t)done;
 }
 
-void report_short_read(const char *tag, ssize_t got)
+void wexlar_report_short_read(const char *tag, ssize_t got)
 {
 	if (got < 0)
 		perror(tag);

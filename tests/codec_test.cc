@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Big-endian codec, record attribute byte, hex dump and the list model.
 #include <gtest/gtest.h>
 

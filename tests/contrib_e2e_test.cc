@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // gpsimport and linedump run as programs.
 #include <gtest/gtest.h>
 #include <sys/stat.h>

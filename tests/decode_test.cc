@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Decoding of position reports.
 #include <gtest/gtest.h>
 #include <math.h>
@@ -6,6 +7,7 @@
 #include <vector>
 
 #include "mag.h"
+#include "pointtext.h"
 
 namespace {
 
@@ -239,7 +241,7 @@ TEST(FormatPoint, HundredthsPrintAsTwoDigits)
 		struct trkrec t = fresh();
 		t.centisecs = (uint8_t)c.first;
 		char buf[POINT_TEXT_SIZE];
-		format_point(POINT_CSV, &t, buf);
+		wexlar_format_point(POINT_CSV, &t, buf);
 		EXPECT_EQ(std::string(buf),
 			  std::string("-0.000000,0.000000,0.000000,"
 				      "1970-01-01T00:00:00") +
@@ -255,7 +257,7 @@ TEST(FormatPoint, SignsAndTheUnsignedTime)
 		      &t),
 		  1);
 	char buf[POINT_TEXT_SIZE];
-	int n = format_point(POINT_GPX, &t, buf);
+	int n = wexlar_format_point(POINT_GPX, &t, buf);
 	const std::string want = "<trkpt lat=\"-48.117300\" lon=\"-11.516667\">\n"
 				 "\t<ele>-12.500000</ele>\n"
 				 "\t<time>2050-01-01T00:00:00.00Z</time>\n"
@@ -264,7 +266,7 @@ TEST(FormatPoint, SignsAndTheUnsignedTime)
 	// "-0" north prints as 0.
 	t = fresh();
 	parsemagdatastring("$PMGNTRK,-0,N,-0,E,0,M,0,A,", &t);
-	format_point(POINT_CSV, &t, buf);
+	wexlar_format_point(POINT_CSV, &t, buf);
 	EXPECT_EQ(std::string(buf).substr(0, 18), "0.000000,0.000000,");
 }
 
@@ -291,11 +293,11 @@ TEST(FormatPoint, SameBytesAsPrintf)
 			struct tm tm;
 			gmtime_r(&tt, &tm);
 			strftime(stamp, sizeof stamp, "%Y-%m-%dT%H:%M:%S", &tm);
-			format_point(POINT_CSV, &t, got);
+			wexlar_format_point(POINT_CSV, &t, got);
 			snprintf(want, sizeof want, "%f,%f,%f,%s.%02dZ\n", -t.y,
 				 t.x, (double)t.altitude, stamp, t.centisecs);
 			EXPECT_STREQ(got, want);
-			format_point(POINT_GPX, &t, got);
+			wexlar_format_point(POINT_GPX, &t, got);
 			snprintf(want, sizeof want,
 				 "<trkpt lat=\"%f\" lon=\"%f\">\n\t<ele>%f</ele>"
 				 "\n\t<time>%s.%02dZ</time>\n</trkpt>\n",
@@ -315,7 +317,7 @@ TEST(FormatPoint, LargestValuesFitTheBuffer)
 	t.centisecs = 99;
 	t.time = -1;
 	char buf[POINT_TEXT_SIZE];
-	int n = format_point(POINT_GPX, &t, buf);
+	int n = wexlar_format_point(POINT_GPX, &t, buf);
 	EXPECT_LT(n, POINT_TEXT_SIZE - 1);
 	EXPECT_EQ(std::string(buf + n - 47),
 		  "\t<time>2106-02-07T06:28:15.99Z</time>\n</trkpt>\n");

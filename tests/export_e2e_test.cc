@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // trkexport and msexport run as programs on databases the tests lay out.
 #include <gtest/gtest.h>
 #include <sys/stat.h>

@@ -1,4 +1,5 @@
 #!/bin/sh
+# SPDX-License-Identifier: MIT
 # Renders a manual page and fails on any warning.  Exit 77 (skipped) when
 # neither groff nor mandoc is installed.
 page=$1

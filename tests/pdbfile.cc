@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: MIT */
 #include "pdbfile.h"
 
 #include <fcntl.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Lays out Palm database files byte by byte for the tests, independent of
 // the library's writer, so that reader and writer are each checked against
 // the format itself.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The database reader on crafted files.
 #include <gtest/gtest.h>
 #include <stdlib.h>

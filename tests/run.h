@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Runs the built programs for the end-to-end tests.
 #ifndef TESTS_RUN_H
 #define TESTS_RUN_H

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The GPX, CSV and MapSend writers on databases made in memory.
 #include <fcntl.h>
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The database writer and the record editing operations.
 #include <fcntl.h>
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: MIT */
 /* Decoding of the Magellan position report of one track-log record. */
 #include <float.h>
 #include <math.h>

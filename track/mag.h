@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: MIT */
 /*
  * Track points of a Wexlar track log and the writers that export them.
  *
@@ -12,6 +13,10 @@
 #include <stdint.h>
 
 #include "pdb.h"
+
+#ifdef __cplusplus
+extern "C" {
+#endif
 
 /*
  * One decoded track point; also the 29-byte point record of a MapSend
@@ -61,19 +66,6 @@ int parsemagdata(const char *data, size_t len, struct trkrec *trk);
 /* parsemagdata() on a NUL-terminated text. */
 int parsemagdatastring(const char *data, struct trkrec *trk);
 
-/* How one point is printed. */
-enum point_style { POINT_GPX, POINT_CSV };
-
-/* Size that any printed point fits. */
-#define POINT_TEXT_SIZE 1024
-
-/*
- * Prints trk as a GPX track point or a CSV line into buf (of
- * POINT_TEXT_SIZE bytes).  Returns the length of the text.
- */
-int format_point(enum point_style style, const struct trkrec *trk,
-		 char *buf);
-
 /*
  * A writer exports the track log db to the descriptor fd, which it does not
  * close.  Returns 0, or -1 after a system error report on standard error
@@ -97,5 +89,9 @@ int parsewexlarfile(struct pdb *db, int fd, const char *fname);
 
 /* parsewexlarfile() with the track name "wexlar". */
 int parsewexlarfileimapsend(struct pdb *db, int fd);
+
+#ifdef __cplusplus
+}
+#endif
 
 #endif

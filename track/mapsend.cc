@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: MIT */
 /* The MapSend track writer: a little-endian file of one named track. */
 #include <errno.h>
 #include <string.h>
@@ -76,10 +77,10 @@ int parsewexlarfile(struct pdb *db, int fd, const char *fname)
 	ubyte head[MAG_HEAD_SIZE], count_bytes[4];
 	encode_head(head);
 	put_le32(count_bytes, (uint32_t)count);
-	struct outbuf *ob = out_open(fd);
-	if (out_put(ob, head, sizeof head) < 0 ||
-	    out_put(ob, &name_len, 1) < 0 || out_put(ob, name, name_len) < 0 ||
-	    out_put(ob, count_bytes, sizeof count_bytes) < 0)
+	struct outbuf *ob = wexlar_out_open(fd);
+	if (wexlar_out_put(ob, head, sizeof head) < 0 ||
+	    wexlar_out_put(ob, &name_len, 1) < 0 || wexlar_out_put(ob, name, name_len) < 0 ||
+	    wexlar_out_put(ob, count_bytes, sizeof count_bytes) < 0)
 		return -1;
 
 	struct trkrec trk;
@@ -90,11 +91,11 @@ int parsewexlarfile(struct pdb *db, int fd, const char *fname)
 			continue;
 		ubyte point[MAG_POINT_SIZE];
 		encode_point(&trk, point);
-		if (out_put(ob, point, sizeof point) < 0)
+		if (wexlar_out_put(ob, point, sizeof point) < 0)
 			return -1;
 		written++;
 	}
-	if (out_flush(ob) < 0)
+	if (wexlar_out_flush(ob) < 0)
 		return -1;
 	if (!seekable)
 		return 0;
@@ -104,10 +105,10 @@ int parsewexlarfile(struct pdb *db, int fd, const char *fname)
 		return -1;
 	}
 	put_le32(count_bytes, (uint32_t)written);
-	ob = out_open(fd);
-	if (out_put(ob, count_bytes, sizeof count_bytes) < 0)
+	ob = wexlar_out_open(fd);
+	if (wexlar_out_put(ob, count_bytes, sizeof count_bytes) < 0)
 		return -1;
-	return out_flush(ob);
+	return wexlar_out_flush(ob);
 }
 
 int parsewexlarfileimapsend(struct pdb *db, int fd)

@@ -1,11 +1,13 @@
+/* SPDX-License-Identifier: MIT */
 #include "outbuf.h"
 
 #include <stdio.h>
 #include <string.h>
 
-#include "util.h"
+#include "fileio.h"
 
-struct outbuf *out_open(int fd)
+
+struct outbuf *wexlar_out_open(int fd)
 {
 	static struct outbuf ob;
 	ob.fd = fd;
@@ -14,11 +16,11 @@ struct outbuf *out_open(int fd)
 	return &ob;
 }
 
-int out_flush(struct outbuf *ob)
+int wexlar_out_flush(struct outbuf *ob)
 {
 	if (ob->failed)
 		return -1;
-	if (ob->len > 0 && write_full(ob->fd, ob->data, ob->len) < 0) {
+	if (ob->len > 0 && wexlar_write_full(ob->fd, ob->data, ob->len) < 0) {
 		perror("write");
 		ob->failed = 1;
 		return -1;
@@ -27,7 +29,7 @@ int out_flush(struct outbuf *ob)
 	return 0;
 }
 
-int out_put(struct outbuf *ob, const void *bytes, size_t len)
+int wexlar_out_put(struct outbuf *ob, const void *bytes, size_t len)
 {
 	const char *p = (const char *)bytes;
 	while (len > 0) {
@@ -39,7 +41,7 @@ int out_put(struct outbuf *ob, const void *bytes, size_t len)
 		ob->len += n;
 		p += n;
 		len -= n;
-		if (ob->len == sizeof ob->data && out_flush(ob) < 0)
+		if (ob->len == sizeof ob->data && wexlar_out_flush(ob) < 0)
 			return -1;
 	}
 	return ob->failed ? -1 : 0;

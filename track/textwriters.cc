@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: MIT */
 /* The GPX and CSV writers: one item per decodable record, in file order. */
 #include <stdio.h>
 
@@ -6,6 +7,7 @@
 #include <time.h>
 
 #include "mag.h"
+#include "pointtext.h"
 #include "outbuf.h"
 
 /* The project's site, named in the creator attribute of every document. */
@@ -84,7 +86,7 @@ static void put_when(struct point_text *t, uint32_t secs)
 	put_two_digits(t, s % 60);
 }
 
-int format_point(enum point_style style, const struct trkrec *trk, char *buf)
+int wexlar_format_point(enum point_style style, const struct trkrec *trk, char *buf)
 {
 	/* The 32 bits are unsigned seconds: every date from 2000 to 2099
 	 * that a report can give lies within them. */
@@ -116,8 +118,8 @@ static int put_points(struct outbuf *ob, const struct pdb *db,
 	     r = r->next) {
 		if (!parsemagdata((const char *)r->data, r->data_len, &trk))
 			continue;
-		int n = format_point(style, &trk, item);
-		if (out_put(ob, item, (size_t)n) < 0)
+		int n = wexlar_format_point(style, &trk, item);
+		if (wexlar_out_put(ob, item, (size_t)n) < 0)
 			return -1;
 	}
 	return 0;
@@ -125,18 +127,18 @@ static int put_points(struct outbuf *ob, const struct pdb *db,
 
 int parsewexlarfilegpx(struct pdb *db, int fd)
 {
-	struct outbuf *ob = out_open(fd);
-	if (out_put(ob, GPX_HEADER, strlen(GPX_HEADER)) < 0 ||
+	struct outbuf *ob = wexlar_out_open(fd);
+	if (wexlar_out_put(ob, GPX_HEADER, strlen(GPX_HEADER)) < 0 ||
 	    put_points(ob, db, POINT_GPX) < 0 ||
-	    out_put(ob, GPX_FOOTER, strlen(GPX_FOOTER)) < 0)
+	    wexlar_out_put(ob, GPX_FOOTER, strlen(GPX_FOOTER)) < 0)
 		return -1;
-	return out_flush(ob);
+	return wexlar_out_flush(ob);
 }
 
 int parsewexlarfilecsv(struct pdb *db, int fd)
 {
-	struct outbuf *ob = out_open(fd);
+	struct outbuf *ob = wexlar_out_open(fd);
 	if (put_points(ob, db, POINT_CSV) < 0)
 		return -1;
-	return out_flush(ob);
+	return wexlar_out_flush(ob);
 }

@@ -1,0 +1,28 @@
+/* SPDX-License-Identifier: MIT */
+/* The text of one track point, as the GPX and CSV writers print it. */
+#ifndef TRACK_POINTTEXT_H
+#define TRACK_POINTTEXT_H
+
+#include "mag.h"
+
+#ifdef __cplusplus
+extern "C" {
+#endif
+
+/* How one point is printed. */
+enum point_style { POINT_GPX, POINT_CSV };
+
+/* Size that any printed point fits. */
+#define POINT_TEXT_SIZE 1024
+
+/*
+ * Prints trk as a GPX track point or a CSV line into buf (of
+ * POINT_TEXT_SIZE bytes).  Returns the length of the text.
+ */
+int wexlar_format_point(enum point_style style, const struct trkrec *trk,
+			char *buf);
+#ifdef __cplusplus
+}
+#endif
+
+#endif
