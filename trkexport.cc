@@ -25,6 +25,7 @@ static _parsewexlarffile writer_for(const char *word)
 	} formats[] = {
 		{"csv", parsewexlarfilecsv},
 		{"track", parsewexlarfilegpx},
+		{"gpx", parsewexlarfilegpx11},
 		{"mapsend", parsewexlarfileimapsend},
 	};
 	for (const auto &f : formats)

@@ -160,6 +160,12 @@ void BM_TrkexportGpx(benchmark::State &state)
 	run_program(state, {TRKEXPORT, "track", f.pdb, "/tmp/wexlar-bench.gpx"});
 }
 
+void BM_TrkexportGpx11(benchmark::State &state)
+{
+	const Files &f = files((int)state.range(0));
+	run_program(state, {TRKEXPORT, "gpx", f.pdb, "/tmp/wexlar-bench11.gpx"});
+}
+
 void BM_TrkexportCsv(benchmark::State &state)
 {
 	const Files &f = files((int)state.range(0));
@@ -182,10 +188,12 @@ void BM_GpsbabelGpx(benchmark::State &state)
 #define SIZES Arg(1024)->Arg(8192)->Arg(65535)
 BENCHMARK(BM_Load)->SIZES->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Export<parsewexlarfilegpx>)->SIZES->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Export<parsewexlarfilegpx11>)->SIZES->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Export<parsewexlarfilecsv>)->SIZES->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Export<parsewexlarfileimapsend>)
     ->SIZES->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_TrkexportGpx)->SIZES->UseManualTime()->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_TrkexportGpx11)->SIZES->UseManualTime()->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_TrkexportCsv)->SIZES->UseManualTime()->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_TrkexportMapSend)
     ->SIZES->UseManualTime()->Unit(benchmark::kMillisecond);

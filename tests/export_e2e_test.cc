@@ -77,7 +77,7 @@ TEST_F(Export, UsageWhenArgumentsAreMissing)
 
 TEST_F(Export, FormatWordIsExact)
 {
-	for (const char *word : {"TRACK", "gpx", "csv ", ""}) {
+	for (const char *word : {"TRACK", "GPX", "csv ", ""}) {
 		run::Result r = trk(word, in, out);
 		EXPECT_EQ(r.status, 1);
 		EXPECT_EQ(r.out, "Unknown ouputformat \"" +

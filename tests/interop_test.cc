@@ -3,6 +3,7 @@
 // random tracks as Magellan text, we pack and export them as GPX, and it
 // reads our GPX and its own text back; the points must agree.
 #include <gtest/gtest.h>
+#include <unistd.h>
 #include <math.h>
 #include <stdlib.h>
 
@@ -174,6 +175,22 @@ TEST_P(Interop, GpxOfBothPackingsMatchesGpsbabel)
 	std::vector<Point> logged;
 	read_gpx(dir / "handheld.gpx", dir / "handheld.csv", &logged);
 	expect_same(ref, logged, "handheld log, point ");
+
+	// The same log as GPX 1.1: the same points, and valid by its schema.
+	r = run::program({TRKEXPORT, "gpx", dir / "handheld.pdb",
+			  dir / "handheld11.gpx"});
+	ASSERT_EQ(r.status, 0) << r.err;
+	std::vector<Point> logged11;
+	read_gpx(dir / "handheld11.gpx", dir / "handheld11.csv", &logged11);
+	expect_same(ref, logged11, "handheld log as GPX 1.1, point ");
+	const std::string schema = SCHEMA_DIR "/gpx11.xsd";
+	if (system("command -v xmllint >/dev/null 2>&1") == 0 &&
+	    access(schema.c_str(), R_OK) == 0) {
+		r = run::program({"/bin/sh", "-c",
+				  "exec xmllint --noout --schema \"$0\" \"$1\"",
+				  schema, dir / "handheld11.gpx"});
+		EXPECT_EQ(r.status, 0) << r.err;
+	}
 }
 
 INSTANTIATE_TEST_SUITE_P(Points, Interop, testing::Values(1, 50, 2000));

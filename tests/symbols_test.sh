@@ -8,7 +8,7 @@ set -eu
 command -v nm >/dev/null 2>&1 || { echo "nm is not installed"; exit 77; }
 api='^(pdb_[A-Za-z]+|new_[A-Za-z]+|free_[A-Za-z]+|(peek|get|put)_u(byte|word|dword)'
 api=$api'|debug_dump|merge_attributes|split_attributes|get_file_length'
-api=$api'|mag2degrees|parsemag[a-z]*|parsewexlarfile[a-z]*|wexlar_[a-z_]+)$'
+api=$api'|mag2degrees|parsemag[a-z]*|parsewexlarfile[a-z0-9]*|wexlar_[a-z_]+)$'
 status=0
 for lib in "$@"; do
 	case $lib in

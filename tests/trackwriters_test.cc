@@ -24,10 +24,12 @@ const std::string GPX_HEADER =
     "http://www.topografix.com/GPX/1/0/gpx.xsd\">\n<trk>\n<trkseg>\n";
 const std::string GPX_FOOTER = "</trkseg></trk></gpx>\n";
 
-// A record database holding the texts, each with its NUL.
-struct pdb *log_of(const std::vector<std::string> &texts)
+// A record database named name holding the texts, each with its NUL.
+struct pdb *log_of(const std::vector<std::string> &texts,
+		   const std::string &name = "")
 {
 	struct pdb *db = new_pdb();
+	memcpy(db->name, name.data(), std::min(name.size(), sizeof db->name));
 	udword id = 1;
 	for (const std::string &t : texts)
 		pdb_AppendRecord(db, new_Record(0, 0, id++, (uword)t.size(),
@@ -41,9 +43,10 @@ struct Output {
 };
 
 template <typename W>
-Output run_writer(W writer, const std::vector<std::string> &texts)
+Output run_writer(W writer, const std::vector<std::string> &texts,
+		  const std::string &name = "")
 {
-	struct pdb *db = log_of(texts);
+	struct pdb *db = log_of(texts, name);
 	int fd = pdbfile::fd_with("");
 	testing::internal::CaptureStderr();
 	int status = writer(db, fd);
@@ -92,19 +95,69 @@ TEST(TextWriters, ItemsFollowRecordOrder)
 	EXPECT_EQ(gpx.bytes, GPX_HEADER + first + second + first + GPX_FOOTER);
 }
 
-TEST(TextWriters, GpxIsWellFormedXml)
+TEST(TextWriters, Gpx11OnePointByteForByte)
+{
+	const std::string head =
+	    "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<gpx version=\"1.1\" "
+	    "creator=\"Wexlar trkexport exporter - "
+	    "https://wexlar.example.org/\" "
+	    "xmlns:xsi=\"http://www.w3.org/2001/XMLSchema-instance\" "
+	    "xmlns=\"http://www.topografix.com/GPX/1/1\" "
+	    "xsi:schemaLocation=\"http://www.topografix.com/GPX/1/1 "
+	    "http://www.topografix.com/GPX/1/1/gpx.xsd\">\n<trk>\n";
+	const std::string point =
+	    "<trkseg>\n<trkpt lat=\"48.117300\" lon=\"11.516667\">\n"
+	    "\t<ele>495.000000</ele>\n"
+	    "\t<time>2005-06-29T17:05:40.25Z</time>\n</trkpt>\n"
+	    "</trkseg>\n</trk>\n</gpx>\n";
+	// Database names (Windows-1252, up to 32 bytes, no NUL needed) and
+	// the name element they give.
+	const std::pair<std::string, std::string> names[] = {
+	    {"Ridge walk", "<name>Ridge walk</name>\n"},
+	    {"R&D <\xE9t\xE9>\x01\tx",
+	     "<name>R&amp;D &lt;\xC3\xA9t\xC3\xA9&gt;&#9;x</name>\n"},
+	    {"\x80\x81\x9F\xFF",
+	     "<name>\xE2\x82\xAC\xC5\xB8\xC3\xBF</name>\n"},
+	    {std::string(32, 'L'),
+	     "<name>" + std::string(32, 'L') + "</name>\n"},
+	    {"", ""},
+	    {"\x1B\x02", ""},
+	};
+	for (const auto &n : names) {
+		Output gpx = run_writer(parsewexlarfilegpx11, {FULL}, n.first);
+		EXPECT_EQ(gpx.status, 0);
+		EXPECT_EQ(gpx.bytes, head + n.second + point) << n.first;
+	}
+}
+
+TEST(TextWriters, GpxValidatesAgainstItsSchema)
 {
 	if (system("command -v xmllint >/dev/null 2>&1") != 0)
 		GTEST_SKIP() << "xmllint is not installed";
+	const std::string schemas = SCHEMA_DIR;
+	if (access((schemas + "/gpx11.xsd").c_str(), R_OK) != 0)
+		GTEST_SKIP() << "no GPX schemas in " << schemas;
+	// Dates on both sides of 2038, a name that needs escaping.
 	std::vector<std::string> texts(300, FULL);
-	Output gpx = run_writer(parsewexlarfilegpx, texts);
-	char path[] = "/tmp/wexlar-gpx-XXXXXX";
-	int fd = mkstemp(path);
-	ASSERT_GE(fd, 0);
-	close(fd);
-	pdbfile::write_file(path, gpx.bytes);
-	EXPECT_EQ(system(("xmllint --noout " + std::string(path)).c_str()), 0);
-	unlink(path);
+	texts.push_back("$PMGNTRK,0100.000,S,00030.000,W,-3,M,235959.99,V,,"
+			"311299*00\n");
+	struct Case {
+		_parsewexlarffile writer;
+		const char *schema;
+	};
+	for (Case c : {Case{parsewexlarfilegpx, "gpx10.xsd"},
+		       Case{parsewexlarfilegpx11, "gpx11.xsd"}}) {
+		Output gpx = run_writer(c.writer, texts, "A&B <\xE9\x01>");
+		char path[] = "/tmp/wexlar-gpx-XXXXXX";
+		int fd = mkstemp(path);
+		ASSERT_GE(fd, 0);
+		close(fd);
+		pdbfile::write_file(path, gpx.bytes);
+		std::string cmd = "xmllint --noout --schema " + schemas + "/" +
+				  c.schema + " " + path;
+		EXPECT_EQ(system(cmd.c_str()), 0) << c.schema;
+		unlink(path);
+	}
 }
 
 template <typename W>

@@ -5,6 +5,7 @@
 #include <stdlib.h>
 #include <string.h>
 
+#include "calendar.h"
 #include "mag.h"
 
 enum { FIELD_MAX = 255 };
@@ -126,18 +127,6 @@ static void read_time(const char *text, struct work_area *wa,
 	int n = two_digits(&p, &v);
 	if (n > 0)
 		trk->centisecs = (uint8_t)(n == 1 ? v * 10 : v);
-}
-
-/* Days from 1970-01-01 to the first of month m (1 to 12) of year y, by
- * the Gregorian calendar. */
-static int64_t days_from_civil(int64_t y, int64_t m)
-{
-	y -= m <= 2;
-	int64_t era = (y >= 0 ? y : y - 399) / 400;
-	int64_t yoe = y - era * 400;
-	int64_t doy = (153 * (m + (m > 2 ? -3 : 9)) + 2) / 5;
-	int64_t doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
-	return era * 146097 + doe - 719468;
 }
 
 /* The work area as a UTC time, the inverse of gmtime: months outside 0 to

@@ -76,6 +76,14 @@ typedef int (*_parsewexlarffile)(struct pdb *db, int fd);
 /* A GPX 1.0 document of one track of one segment. */
 int parsewexlarfilegpx(struct pdb *db, int fd);
 
+/*
+ * A GPX 1.1 document of one track of one segment, the points as
+ * parsewexlarfilegpx() writes them; the track is named after the database
+ * (its Windows-1252 text as UTF-8, without what XML cannot hold), and has
+ * no name when that leaves nothing.
+ */
+int parsewexlarfilegpx11(struct pdb *db, int fd);
+
 /* One CSV line per point: latitude, longitude, altitude, UTC time. */
 int parsewexlarfilecsv(struct pdb *db, int fd);
 
