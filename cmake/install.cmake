@@ -1,9 +1,9 @@
 # SPDX-License-Identifier: MIT
-# What a distribution packages: the four programs and their manual pages,
+# What a distribution packages: the five programs and their manual pages,
 # the libraries with their headers, a CMake package and pkg-config files,
 # the licence; and the DEB and TGZ packages of all that (cpack).
 
-install(TARGETS trkexport msexport gpsimport linedump
+install(TARGETS trkexport msexport gpsimport linedump pdbinfo
         RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 install(TARGETS palmdb track EXPORT wexlarTargets
         ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR}
@@ -12,6 +12,7 @@ install(TARGETS palmdb track EXPORT wexlarTargets
 install(FILES palmdb/palm.h palmdb/pdb.h palmdb/util.h track/mag.h
         DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/wexlar)
 install(FILES man/trkexport.1 man/msexport.1 man/gpsimport.1 man/linedump.1
+              man/pdbinfo.1
         DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
 # Debian's place and name for the licence of a package.
 install(FILES LICENSE DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/doc/wexlar
@@ -52,7 +53,8 @@ set(CPACK_PACKAGE_DESCRIPTION
     "trkexport and msexport turn a track-log database into a GPX track, "
     "CSV lines or a MapSend track file; gpsimport packs a text file of "
     "Magellan position reports into a database for the handheld; linedump "
-    "turns such a database back into text.  With the libraries libpalmdb "
+    "turns such a database back into text; pdbinfo shows what any Palm "
+    "database holds.  With the libraries libpalmdb "
     "(Palm database reader and writer) and libtrack (position report "
     "decoding and the writers), their headers, CMake package and pkg-config "
     "files.")

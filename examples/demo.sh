@@ -1,18 +1,20 @@
 #!/bin/sh
 # SPDX-License-Identifier: MIT
 # Runs the whole road on the sample track: text to database, database to
-# GPX, CSV and MapSend, a named MapSend track, and the database back to text.
+# GPX 1.0 and 1.1, CSV and MapSend, a named MapSend track, the database back
+# to text, and a look inside the database.
 # Usage: demo.sh BINDIR OUTDIR TRACK
 set -eu
 bin=$1 out=$2 track=$3
 mkdir -p "$out"
 cd "$out"
-rm -f hike.pdb hike.gpx hike.csv hike.ms ridge.ms hike-back.txt
+rm -f hike.pdb hike.gpx hike11.gpx hike.csv hike.ms ridge.ms hike-back.txt hike.info
 
 step() { echo "  $1"; shift; "$@"; }
 echo "Wexlar demo on $(basename "$track"), outputs in $out:"
 step "gpsimport  -> hike.pdb" "$bin/gpsimport" "$track" hike.pdb
 step "trkexport  -> hike.gpx (GPX 1.0 track)" "$bin/trkexport" track hike.pdb hike.gpx
+step "trkexport  -> hike11.gpx (GPX 1.1 track)" "$bin/trkexport" gpx hike.pdb hike11.gpx
 step "trkexport  -> hike.csv (CSV points)" "$bin/trkexport" csv hike.pdb hike.csv
 step "trkexport  -> hike.ms (MapSend track \"wexlar\")" "$bin/trkexport" mapsend hike.pdb hike.ms
 step "msexport   -> ridge.ms (MapSend track \"Ridge walk\")" "$bin/msexport" hike.pdb ridge.ms "Ridge walk"
@@ -20,8 +22,11 @@ step "linedump   -> hike-back.txt" "$bin/linedump" hike.pdb hike-back.txt
 
 cmp -s "$track" hike-back.txt || { echo "hike-back.txt differs from the input" >&2; exit 1; }
 if command -v xmllint >/dev/null 2>&1; then
-	xmllint --noout hike.gpx
-	echo "hike.gpx is well-formed XML"
+	xmllint --noout hike.gpx hike11.gpx
+	echo "hike.gpx and hike11.gpx are well-formed XML"
 fi
 echo "$(grep -c '<trkpt' hike.gpx) track points; first CSV line: $(head -n 1 hike.csv)"
 echo "hike-back.txt is the input again, byte for byte"
+step "pdbinfo    -> hike.info (what the database holds)" sh -c '"$0" hike.pdb > hike.info' "$bin/pdbinfo"
+echo "hike.info, all but its record lines:"
+grep -v '^record ' hike.info | sed 's/^/  /'

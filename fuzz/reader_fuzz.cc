@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: MIT
-// Any bytes as a database file: read, then export in every format and
-// write back.
+// Any bytes as a database file: read, then list as pdbinfo does, export in
+// every format and write back.
 #include <fcntl.h>
 #include <stdint.h>
 #include <stdlib.h>
@@ -9,8 +9,10 @@
 #include "mag.h"
 #include "memfile.h"
 #include "pdb.h"
+#include "pdbinfo.h"
 
 static int devnull = -1;
+static FILE *nullfile;
 
 extern "C" int LLVMFuzzerInitialize(int *, char ***)
 {
@@ -20,8 +22,10 @@ extern "C" int LLVMFuzzerInitialize(int *, char ***)
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
-	if (devnull < 0)
+	if (devnull < 0) {
 		devnull = open("/dev/null", O_WRONLY);
+		nullfile = fopen("/dev/null", "w");
+	}
 	// Odd sizes trace everything, so that the trace is fuzzed too.
 	pdb_trace = size % 2 ? 9 : 0;
 	int fd = memfile(data, size);
@@ -29,8 +33,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 	close(fd);
 	if (db == NULL)
 		return 0;
+	pdbinfo_print(nullfile, "fuzz.pdb", db, size % 3 == 0);
 	if (!IS_RSRC_DB(db)) {
 		parsewexlarfilegpx(db, devnull);
+		parsewexlarfilegpx11(db, devnull);
 		parsewexlarfilecsv(db, devnull);
 		parsewexlarfileimapsend(db, devnull);
 	}

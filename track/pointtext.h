@@ -21,6 +21,16 @@ enum point_style { POINT_GPX, POINT_CSV };
  */
 int wexlar_format_point(enum point_style style, const struct trkrec *trk,
 			char *buf);
+/* Size that any printed time fits. */
+#define TIME_TEXT_SIZE 32
+
+/*
+ * Prints the UTC time of trk as the GPX and CSV writers do,
+ * "YYYY-MM-DDTHH:MM:SS.ccZ", into buf (of TIME_TEXT_SIZE bytes).  Returns
+ * the length of the text.
+ */
+int wexlar_format_time(const struct trkrec *trk, char *buf);
+
 #ifdef __cplusplus
 }
 #endif

@@ -112,6 +112,23 @@ static void put_when(struct point_text *t, uint32_t secs)
 	put_two_digits(t, s % 60);
 }
 
+/* The point's UTC time to the hundredth: "YYYY-MM-DDTHH:MM:SS.ccZ". */
+static void put_time(struct point_text *t, const struct trkrec *trk)
+{
+	put_when(t, (uint32_t)trk->time);
+	put_text(t, ".");
+	put_two_digits(t, trk->centisecs);
+	put_text(t, "Z");
+}
+
+int wexlar_format_time(const struct trkrec *trk, char *buf)
+{
+	struct point_text t = {buf, buf + TIME_TEXT_SIZE - 1};
+	put_time(&t, trk);
+	*t.p = '\0';
+	return (int)(t.p - buf);
+}
+
 int wexlar_format_point(enum point_style style, const struct trkrec *trk, char *buf)
 {
 	/* The 32 bits are unsigned seconds: every date from 2000 to 2099
@@ -125,10 +142,8 @@ int wexlar_format_point(enum point_style style, const struct trkrec *trk, char *
 	put_text(&t, gpx ? "\">\n\t<ele>" : ",");
 	put_fixed(&t, (double)trk->altitude);
 	put_text(&t, gpx ? "</ele>\n\t<time>" : ",");
-	put_when(&t, (uint32_t)trk->time);
-	put_text(&t, ".");
-	put_two_digits(&t, trk->centisecs);
-	put_text(&t, gpx ? "Z</time>\n</trkpt>\n" : "Z\n");
+	put_time(&t, trk);
+	put_text(&t, gpx ? "</time>\n</trkpt>\n" : "\n");
 	*t.p = '\0';
 	return (int)(t.p - buf);
 }
