@@ -6,6 +6,10 @@
 //   write=N      every write of exactly N bytes
 //   lseek=N      every lseek to offset N from the start
 // Everything else passes through to the C library.
+
+// Both lseek and lseek64 are replaced, each under its own name, whatever
+// the programs' file offsets.
+#undef _FILE_OFFSET_BITS
 #include <dlfcn.h>
 #include <errno.h>
 #include <stdio.h>

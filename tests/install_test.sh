@@ -5,10 +5,10 @@
 # the installed programs on a short track, and builds a library user
 # against the staged tree: MODE c, a C program through pkg-config (after
 # compiling each installed header alone as C99 and as C++17), or MODE
-# cmake, a C++ program through find_package.  Exit 77 (skipped) when the
-# mode's tool is missing.
+# cmake, a C++ program through find_package.  FLAGS go to the user's
+# compiler and linker.  Exit 77 (skipped) when the mode's tool is missing.
 set -eu
-build=$1 prefix=$2 libdir=$3 mode=$4
+build=$1 prefix=$2 libdir=$3 mode=$4 flags=${5:-}
 src=$(cd "$(dirname "$0")" && pwd)/consumer
 if [ "$mode" = c ] && ! command -v pkg-config >/dev/null 2>&1; then
 	echo "pkg-config is not installed: the C library user is not built"
@@ -58,11 +58,12 @@ c)
 			-I"$root/include" h.c
 	done
 	export PKG_CONFIG_LIBDIR="$lib/pkgconfig" PKG_CONFIG_SYSROOT_DIR="$stage"
-	cc -std=c99 -Wall -Wextra -Werror -o consumer "$src/consumer.c" \
+	cc -std=c99 -Wall -Wextra -Werror $flags -o consumer "$src/consumer.c" \
 		$(pkg-config --cflags --libs wexlar-track)
 	;;
 cmake)
-	cmake -S "$src" -B build -DCMAKE_PREFIX_PATH="$root" >/dev/null
+	cmake -S "$src" -B build -DCMAKE_PREFIX_PATH="$root" \
+		-DCMAKE_CXX_FLAGS="$flags" >/dev/null
 	cmake --build build >/dev/null
 	mv build/consumer consumer
 	;;

@@ -71,9 +71,39 @@ static double text_to_double(const char *text)
 	return strtod(number, NULL);
 }
 
+/*
+ * The x87 FPU of 32-bit x86 without SSE2 computes in 80-bit registers, so
+ * each step would round differently from an IEEE double's and the decoded
+ * points would differ in their last bits from every other platform's.
+ * While an ieee_rounding lives, the FPU rounds every result to a double's
+ * 53 bits instead: the IEEE result, the same bits everywhere.  Elsewhere it
+ * does nothing.  Only the functions below compute with floating point, and
+ * none is inlined, so no step can move out of a guard's reach.
+ */
+#if defined(__i386__) && !defined(__SSE2_MATH__)
+struct ieee_rounding {
+	unsigned short saved;
+	ieee_rounding()
+	{
+		enum { PRECISION_MASK = 0x300, PRECISION_DOUBLE = 0x200 };
+		__asm__ __volatile__("fnstcw %0" : "=m"(saved) : : "memory");
+		unsigned short cw =
+		    (unsigned short)((saved & ~PRECISION_MASK) | PRECISION_DOUBLE);
+		__asm__ __volatile__("fldcw %0" : : "m"(cw) : "memory");
+	}
+	~ieee_rounding()
+	{
+		__asm__ __volatile__("fldcw %0" : : "m"(saved) : "memory");
+	}
+};
+#else
+struct ieee_rounding {};
+#endif
+
 /* A double as float, beyond the float range as an infinity. */
-static float narrow(double v)
+__attribute__((noinline)) static float narrow(double v)
 {
+	[[maybe_unused]] ieee_rounding guard;
 	if (v > FLT_MAX)
 		return HUGE_VALF;
 	if (v < -FLT_MAX)
@@ -81,8 +111,9 @@ static float narrow(double v)
 	return (float)v;
 }
 
-double mag2degrees(double mag_val)
+__attribute__((noinline)) static double degrees_of(double mag_val)
 {
+	[[maybe_unused]] ieee_rounding guard;
 	double tmp_val = mag_val / 100.0;
 	if (isinf(tmp_val))
 		return tmp_val;
@@ -91,6 +122,8 @@ double mag2degrees(double mag_val)
 	minutes = minutes / 60.0;
 	return deg + minutes;
 }
+
+double mag2degrees(double mag_val) { return degrees_of(mag_val); }
 
 /* Reads up to two decimal digits at *p into *value; returns how many. */
 static int two_digits(const char **p, unsigned *value)
