@@ -161,8 +161,10 @@ off_t get_file_length(int fd)
  */
 static void trace_time(const char *label, udword stamp)
 {
-	time_t t = (time_t)((long long)stamp - (long long)PALM_EPOCH_OFFSET);
-	const char *text = ctime(&t);
+	long long secs = (long long)stamp - (long long)PALM_EPOCH_OFFSET;
+	time_t t = (time_t)secs;
+	/* A 32-bit time_t ends in 2038: no text rather than a wrong one. */
+	const char *text = (long long)t == secs ? ctime(&t) : NULL;
 	fprintf(stderr, "\t%s: %lu %s", label, (unsigned long)stamp,
 		text != NULL ? text : "(unrepresentable time)\n");
 }

@@ -476,7 +476,11 @@ TEST_F(ReaderTrace, RecordDatabaseAtEveryLevel)
 	    {4, "\tversion: 2\n"},
 	    {4, "\tctime: 2082844800 Thu Jan  1 00:00:00 1970\n"},
 	    {4, "\tmtime: 0 Fri Jan  1 00:00:00 1904\n"},
-	    {4, "\tbaktime: 4294967295 Mon Feb  6 06:28:15 2040\n"},
+	    // Local time through the C library: beyond a 32-bit time_t's
+	    // 2038 there is no text to show.
+	    {4, sizeof(time_t) >= 8
+		    ? "\tbaktime: 4294967295 Mon Feb  6 06:28:15 2040\n"
+		    : "\tbaktime: 4294967295 (unrepresentable time)\n"},
 	    {4, "\tmodnum: 7\n"},
 	    {4, "\tappinfo_offset: 0x00000058\n"},
 	    {4, "\tsortinfo_offset: 0x00000000\n"},

@@ -1,0 +1,27 @@
+#!/bin/sh
+# SPDX-License-Identifier: MIT
+# Makes this Debian machine able to build and run the cross builds (root):
+# Debian's cross compilers for i386 and s390x, GoogleTest's sources, qemu
+# user emulation registered with binfmt_misc so that the tests can run the
+# programs by path, and the i386 C and C++ libraries that qemu-i386 runs
+# them with.
+set -eu
+need=""
+command -v i686-linux-gnu-g++ >/dev/null || need="$need crossbuild-essential-i386"
+command -v s390x-linux-gnu-g++ >/dev/null || need="$need crossbuild-essential-s390x"
+command -v qemu-s390x-static >/dev/null || need="$need qemu-user-static"
+[ -f /usr/src/googletest/CMakeLists.txt ] || need="$need googletest"
+[ -f /usr/lib/i386-linux-gnu/libstdc++.so.6 ] || need="$need libstdc++6:i386"
+if [ -n "$need" ]; then
+	dpkg --print-foreign-architectures | grep -qx i386 ||
+		dpkg --add-architecture i386
+	apt-get update
+	DEBIAN_FRONTEND=noninteractive apt-get install -y --no-remove $need
+fi
+
+binfmt=/proc/sys/fs/binfmt_misc
+[ -e $binfmt/register ] || mount -t binfmt_misc binfmt_misc $binfmt
+# The ELF header patterns of the two machines, as qemu's own scripts have them.
+[ -e $binfmt/qemu-i386 ] || printf '%s' ':qemu-i386:M::\x7fELF\x01\x01\x01\x00\x00\x00\x00\x00\x00\x00\x00\x00\x02\x00\x03\x00:\xff\xff\xff\xff\xff\xfe\xfe\x00\xff\xff\xff\xff\xff\xff\xff\xff\xfe\xff\xff\xff:/usr/bin/qemu-i386-static:F' > $binfmt/register
+[ -e $binfmt/qemu-s390x ] || printf '%s' ':qemu-s390x:M::\x7fELF\x02\x02\x01\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x02\x00\x16:\xff\xff\xff\xff\xff\xff\xff\xfc\xff\xff\xff\xff\xff\xff\xff\xff\xff\xfe\xff\xff:/usr/bin/qemu-s390x-static:F' > $binfmt/register
+echo "cross builds ready: i386 and s390x programs run under qemu-user"
