@@ -1,12 +1,6 @@
 # SPDX-License-Identifier: MIT
-# Cross build for 32-bit x86 with Debian's i686-linux-gnu compiler
-# (crossbuild-essential-i386): 32-bit time_t, x87 floating point.
-set(CMAKE_SYSTEM_NAME Linux)
+# Cross build for 32-bit x86 (crossbuild-essential-i386): 32-bit time_t,
+# x87 floating point.
 set(CMAKE_SYSTEM_PROCESSOR i686)
-set(CMAKE_C_COMPILER i686-linux-gnu-gcc)
-set(CMAKE_CXX_COMPILER i686-linux-gnu-g++)
-set(CMAKE_FIND_ROOT_PATH /usr/i686-linux-gnu)
-set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
-set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
-set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
-set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
+set(WEXLAR_CROSS i686-linux-gnu)
+include(${CMAKE_CURRENT_LIST_DIR}/cross.cmake)

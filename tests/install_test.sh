@@ -23,13 +23,8 @@ trap 'rm -rf "$stage"' EXIT
 DESTDIR=$stage cmake --install "$build" >/dev/null
 root=$stage$prefix
 lib=$root/$libdir
-for f in bin/trkexport bin/msexport bin/gpsimport bin/linedump bin/pdbinfo \
-	share/man/man1/pdbinfo.1 share/man/man1/trkexport.1 share/man/man1/msexport.1 \
-	share/man/man1/gpsimport.1 share/man/man1/linedump.1 \
-	include/wexlar/pdb.h include/wexlar/palm.h include/wexlar/util.h \
-	include/wexlar/mag.h share/doc/wexlar/copyright \
-	"$libdir/pkgconfig/wexlar-palmdb.pc" "$libdir/pkgconfig/wexlar-track.pc" \
-	"$libdir/cmake/wexlar/wexlarConfig.cmake"; do
+. "$(dirname "$0")/installed_files.sh"
+for f in $(installed_files "$libdir"); do
 	[ -e "$root/$f" ] || { echo "not installed: $prefix/$f"; exit 1; }
 done
 ls "$lib"/libpalmdb.* "$lib"/libtrack.* >/dev/null

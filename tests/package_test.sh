@@ -19,14 +19,8 @@ for field in Package Version Maintainer Description Depends; do
 done
 dpkg-deb -c "$deb" | awk '{ print $NF }' | sed 's|^\./||' > "$out/deb.list"
 tar tzf "$tgz" | sed 's|^[^/]*/||' > "$out/tgz.list"
-for f in bin/trkexport bin/msexport bin/gpsimport bin/linedump bin/pdbinfo \
-	share/man/man1/pdbinfo.1 share/man/man1/trkexport.1 share/man/man1/msexport.1 \
-	share/man/man1/gpsimport.1 share/man/man1/linedump.1 \
-	include/wexlar/palm.h include/wexlar/pdb.h include/wexlar/util.h \
-	include/wexlar/mag.h share/doc/wexlar/copyright \
-	"$libdir/pkgconfig/wexlar-palmdb.pc" "$libdir/pkgconfig/wexlar-track.pc" \
-	"$libdir/cmake/wexlar/wexlarConfig.cmake" \
-	"$libdir/cmake/wexlar/wexlarTargets.cmake"; do
+. "$(dirname "$0")/installed_files.sh"
+for f in $(installed_files "$libdir"); do
 	grep -qx "usr/$f" "$out/deb.list" || { echo "not in $deb: usr/$f"; exit 1; }
 	grep -qx "$f" "$out/tgz.list" || { echo "not in $tgz: $f"; exit 1; }
 done

@@ -1,0 +1,11 @@
+# SPDX-License-Identifier: MIT
+# A cross build with Debian's WEXLAR_CROSS-gcc and -g++ (crossbuild-essential),
+# finding libraries and headers in /usr/WEXLAR_CROSS only.
+set(CMAKE_SYSTEM_NAME Linux)
+set(CMAKE_C_COMPILER ${WEXLAR_CROSS}-gcc)
+set(CMAKE_CXX_COMPILER ${WEXLAR_CROSS}-g++)
+set(CMAKE_FIND_ROOT_PATH /usr/${WEXLAR_CROSS})
+set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
+set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
+set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
+set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)

@@ -1,0 +1,14 @@
+# SPDX-License-Identifier: MIT
+# Sourced by the install and package tests: prints, one a line, the files
+# that an installation holds below its prefix, for the library directory
+# LIBDIR (relative to the prefix).
+installed_files() {
+	printf '%s\n' bin/trkexport bin/msexport bin/gpsimport bin/linedump \
+		bin/pdbinfo share/man/man1/trkexport.1 share/man/man1/msexport.1 \
+		share/man/man1/gpsimport.1 share/man/man1/linedump.1 \
+		share/man/man1/pdbinfo.1 include/wexlar/palm.h \
+		include/wexlar/pdb.h include/wexlar/util.h include/wexlar/mag.h \
+		share/doc/wexlar/copyright "$1/pkgconfig/wexlar-palmdb.pc" \
+		"$1/pkgconfig/wexlar-track.pc" "$1/cmake/wexlar/wexlarConfig.cmake" \
+		"$1/cmake/wexlar/wexlarTargets.cmake"
+}
