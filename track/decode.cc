@@ -111,7 +111,7 @@ __attribute__((noinline)) static float narrow(double v)
 	return (float)v;
 }
 
-__attribute__((noinline)) static double degrees_of(double mag_val)
+__attribute__((noinline)) double mag2degrees(double mag_val)
 {
 	[[maybe_unused]] ieee_rounding guard;
 	double tmp_val = mag_val / 100.0;
@@ -122,8 +122,6 @@ __attribute__((noinline)) static double degrees_of(double mag_val)
 	minutes = minutes / 60.0;
 	return deg + minutes;
 }
-
-double mag2degrees(double mag_val) { return degrees_of(mag_val); }
 
 /* Reads up to two decimal digits at *p into *value; returns how many. */
 static int two_digits(const char **p, unsigned *value)

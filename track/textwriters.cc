@@ -88,19 +88,15 @@ static void put_when(struct point_text *t, uint32_t secs)
 		struct civil_date c = civil_from_days(d);
 		/* 1970 to 2106: always four digits. */
 		unsigned y = (unsigned)c.year;
-		char *p = date;
-		*p++ = (char)('0' + y / 1000);
-		*p++ = (char)('0' + y / 100 % 10);
-		*p++ = (char)('0' + y / 10 % 10);
-		*p++ = (char)('0' + y % 10);
-		*p++ = '-';
-		*p++ = (char)('0' + c.month / 10);
-		*p++ = (char)('0' + c.month % 10);
-		*p++ = '-';
-		*p++ = (char)('0' + c.day / 10);
-		*p++ = (char)('0' + c.day % 10);
-		*p++ = 'T';
-		*p = '\0';
+		struct point_text dt = {date, date + sizeof date - 1};
+		put_two_digits(&dt, y / 100);
+		put_two_digits(&dt, y % 100);
+		put_text(&dt, "-");
+		put_two_digits(&dt, c.month);
+		put_text(&dt, "-");
+		put_two_digits(&dt, c.day);
+		put_text(&dt, "T");
+		*dt.p = '\0';
 		day = d;
 	}
 	put_text(t, date);
