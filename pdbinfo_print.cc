@@ -6,6 +6,7 @@
 #include "mag.h"
 #include "pdbinfo.h"
 #include "pointtext.h"
+#include "quote.h"
 #include "util.h"
 
 static const udword WEXLAR_CREATOR = PALM_FOURCC('W', 'x', 'l', '1');
@@ -35,29 +36,12 @@ static const struct {
     {0x10, "SECRET"}, {0x08, "ARCHIVE"},
 };
 
-/* len bytes as text between quotes: printable ASCII as it is, a backslash
- * and a quote escaped, every other byte as \xHH. */
-static void put_quoted(FILE *out, const char *bytes, size_t len)
-{
-	fputc('"', out);
-	for (size_t i = 0; i < len; i++) {
-		unsigned char c = (unsigned char)bytes[i];
-		if (c == '\\' || c == '"')
-			fprintf(out, "\\%c", c);
-		else if (c >= 0x20 && c <= 0x7e)
-			fputc(c, out);
-		else
-			fprintf(out, "\\x%02x", c);
-	}
-	fputc('"', out);
-}
-
 static void put_fourcc(FILE *out, const char *label, udword code)
 {
 	char text[4] = {(char)(code >> 24), (char)(code >> 16),
 			(char)(code >> 8), (char)code};
 	fprintf(out, "%s", label);
-	put_quoted(out, text, sizeof text);
+	wexlar_put_quoted(out, text, sizeof text);
 }
 
 /* A Palm time stamp as a UTC date, or "never" for 0. */
@@ -146,9 +130,9 @@ void pdbinfo_print(FILE *out, const char *path, const struct pdb *db,
 		   bool hex)
 {
 	fputs("file: ", out);
-	put_quoted(out, path, strlen(path));
+	wexlar_put_quoted(out, path, strlen(path));
 	fputs("\nname: ", out);
-	put_quoted(out, db->name, strnlen(db->name, PDB_NAME_SIZE));
+	wexlar_put_quoted(out, db->name, strnlen(db->name, PDB_NAME_SIZE));
 	fputc('\n', out);
 	put_db_attributes(out, db->attributes);
 	fprintf(out, "version: %u\n", db->version);

@@ -8,8 +8,11 @@
 // Everything else passes through to the C library.
 
 // Both lseek and lseek64 are replaced, each under its own name, whatever
-// the programs' file offsets.
+// the programs' file offsets.  A build for 64-bit times on a 32-bit machine
+// (-D_TIME_BITS=64, as Debian builds its 32-bit ports) needs 64-bit file
+// offsets, which glibc enforces: this module uses neither.
 #undef _FILE_OFFSET_BITS
+#undef _TIME_BITS
 #include <dlfcn.h>
 #include <errno.h>
 #include <stdio.h>

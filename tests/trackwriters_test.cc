@@ -130,17 +130,126 @@ TEST(TextWriters, Gpx11OnePointByteForByte)
 	}
 }
 
+// A waypoint or route point element as the GPX 1.1 writer prints it.
+std::string place(const char *tag, const char *lat, const char *lon,
+		  const char *ele, const char *name, const char *cmt = "")
+{
+	std::string s = std::string("<") + tag + " lat=\"" + lat + "\" lon=\"" +
+			lon + "\">\n";
+	if (*ele)
+		s += std::string("\t<ele>") + ele + "</ele>\n";
+	if (*name)
+		s += std::string("\t<name>") + name + "</name>\n";
+	if (*cmt)
+		s += std::string("\t<cmt>") + cmt + "</cmt>\n";
+	return s + "</" + tag + ">\n";
+}
+
+const char PEAK[] = "$PMGNWPL,4730.000,N,01015.000,W,0000904,M,Peak One,"
+		    "a comment,a*27\n";
+const char HUT[] = "$PMGNWPL,3307.407,S,15112.000,E,1000,F,Hut & <b>,,a*4B\n";
+const char C[] = "$PMGNWPL,0100.000,N,00200.000,E,,M,C\n";
+
+TEST(TextWriters, Gpx11WaypointsRoutesAndTracks)
+{
+	const std::string head =
+	    "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<gpx version=\"1.1\" "
+	    "creator=\"Wexlar trkexport exporter - "
+	    "https://wexlar.example.org/\" "
+	    "xmlns:xsi=\"http://www.w3.org/2001/XMLSchema-instance\" "
+	    "xmlns=\"http://www.topografix.com/GPX/1/1\" "
+	    "xsi:schemaLocation=\"http://www.topografix.com/GPX/1/1 "
+	    "http://www.topografix.com/GPX/1/1/gpx.xsd\">\n";
+	const std::string peak = place("wpt", "47.500000", "-10.250000",
+				       "904.000000", "Peak One", "a comment");
+	const std::string hut = place("wpt", "-33.123450", "151.200000",
+				      "304.800000", "Hut &amp; &lt;b&gt;");
+	const std::string c = place("wpt", "1.000000", "2.000000", "", "C");
+	auto rtept = [](const std::string &w) {
+		return "<rtept" + w.substr(4, w.size() - 11) + "</rtept>\n";
+	};
+	const std::string point =
+	    "<trkpt lat=\"48.117300\" lon=\"11.516667\">\n"
+	    "\t<ele>495.000000</ele>\n"
+	    "\t<time>2005-06-29T17:05:40.25Z</time>\n</trkpt>\n";
+	auto trk = [](const std::string &name, const std::string &points) {
+		return "<trk>\n" + name + "<trkseg>\n" + points +
+		       "</trkseg>\n</trk>\n";
+	};
+	auto named = [](const char *name) {
+		std::string t = FULL;
+		return t.replace(t.find(",A,,") + 3, 0, name);
+	};
+	struct Row {
+		const char *what;
+		std::vector<std::string> texts;
+		std::string body, err;
+	} rows[] = {
+	    {"Meridian route, feet, blanks and markup in names",
+	     {PEAK, HUT, C, "$PMGNRTE,2,1,c,1,Peak One,a,Hut & <b>,a*1F\n",
+	      "$PMGNRTE,2,2,c,1,C,a,*0B\n"},
+	     peak + hut + c + "<rte>\n<number>1</number>\n" + rtept(peak) +
+		 rtept(hut) + rtept(c) + "</rte>\n",
+	     ""},
+	    {"eXplorist route, lines out of order, a one-point line",
+	     {"$PMGNRTE,3,3,c,4,Ridge,C,a,,*7C\n", PEAK,
+	      "$PMGNRTE,3,1,c,4,Ridge,Peak One,a,C,a*5E\n", C,
+	      "$PMGNRTE,3,2,c,4,,Peak One,a*5E\n"},
+	     peak + c + "<rte>\n<name>Ridge</name>\n<number>4</number>\n" +
+		 rtept(peak) + rtept(c) + rtept(peak) + rtept(c) + "</rte>\n",
+	     ""},
+	    {"two routes interleaved, by number; a missing waypoint",
+	     {"$PMGNRTE,2,2,c,7,C,a*00\n", "$PMGNRTE,1,1,c,2,Hut & <b>,a\n",
+	      "$PMGNRTE,2,1,c,7,Gone,a,Peak One,a*00\n", C, HUT, PEAK},
+	     c + hut + peak + "<rte>\n<number>2</number>\n" + rtept(hut) +
+		 "</rte>\n<rte>\n<number>7</number>\n" + rtept(peak) +
+		 rtept(c) + "</rte>\n",
+	     "route 7: no waypoint \"Gone\" in the log; left out of the "
+	     "route\n"},
+	    {"lines and waypoints that cannot be read; a missing line",
+	     {"$PMGNRTE,2,x,c,1,C,a\n", "$PMGNRTE,2,1,c\n",
+	      "$PMGNRTE,2,1,c,1,R\xE9,C,a\n", "$PMGNWPL,4730.000,N,1,E,1,M\n",
+	      "$PMGNWPL,9100.000,N,1,E,1,M,Far\n", C},
+	     c + "<rte>\n<name>R\xC3\xA9</name>\n<number>1</number>\n" +
+		 rtept(c) + "</rte>\n",
+	     "record 0: route line cannot be read; left out\n"
+	     "record 1: route line cannot be read; left out\n"
+	     "record 3: waypoint cannot be read; left out\n"
+	     "record 4: waypoint cannot be read; left out\n"
+	     "route 1 \"R\\xe9\": 1 of its 2 lines are missing\n"},
+	    {"tracks named by their points",
+	     {FULL, named("Day 2"), FULL, named("Day 3"), named("Day 2")},
+	     trk("<name>log</name>\n", point) +
+		 trk("<name>Day 2</name>\n", point + point) +
+		 trk("<name>Day 3</name>\n", point) +
+		 trk("<name>Day 2</name>\n", point),
+	     ""},
+	    {"a named track first, then one with no name left",
+	     {named("A&B"), named("\x01")},
+	     trk("<name>A&amp;B</name>\n", point) + trk("", point), ""},
+	    {"waypoints alone give no track", {C}, c, ""},
+	};
+	for (const Row &r : rows) {
+		Output gpx = run_writer(parsewexlarfilegpx11, r.texts, "log");
+		EXPECT_EQ(gpx.status, 0) << r.what;
+		EXPECT_EQ(gpx.bytes, head + r.body + "</gpx>\n") << r.what;
+		EXPECT_EQ(gpx.err, r.err) << r.what;
+	}
+}
+
 TEST(TextWriters, GpxValidatesAgainstItsSchema)
 {
 	if (system("command -v xmllint >/dev/null 2>&1") != 0)
 		GTEST_SKIP() << "xmllint is not installed";
 	const std::string schemas = SCHEMA_DIR;
-	if (access((schemas + "/gpx11.xsd").c_str(), R_OK) != 0)
-		GTEST_SKIP() << "no GPX schemas in " << schemas;
-	// Dates on both sides of 2038, a name that needs escaping.
+	// Dates on both sides of 2038, a name that needs escaping, waypoints,
+	// routes and named tracks.
 	std::vector<std::string> texts(300, FULL);
-	texts.push_back("$PMGNTRK,0100.000,S,00030.000,W,-3,M,235959.99,V,,"
-			"311299*00\n");
+	texts.push_back("$PMGNTRK,0100.000,S,00030.000,W,-3,M,235959.99,V,"
+			"Day \x80<2>,311299*00\n");
+	for (const char *t : {PEAK, HUT, C, "$PMGNRTE,1,1,c,3,R,Peak One,a,C,a\n",
+			      "$PMGNRTE,1,1,c,9,Peak One,a\n"})
+		texts.push_back(t);
 	struct Case {
 		_parsewexlarffile writer;
 		const char *schema;

@@ -6,9 +6,10 @@
 #include <string.h>
 
 #include "calendar.h"
+#include "ieee_rounding.h"
 #include "mag.h"
 
-enum { FIELD_MAX = 255 };
+enum { FIELD_MAX = MAG_FIELD_MAX };
 
 /* Field numbers, by the count of separators met when the field ends. */
 enum {
@@ -19,6 +20,7 @@ enum {
 	END_ALTITUDE = 6,
 	END_TIME = 8,
 	END_STATUS = 9,
+	END_TRACK_NAME = 10,
 	END_DATE = 11,
 };
 
@@ -70,35 +72,6 @@ static double text_to_double(const char *text)
 	number[n] = '\0';
 	return strtod(number, NULL);
 }
-
-/*
- * The x87 FPU of 32-bit x86 without SSE2 computes in 80-bit registers, so
- * each step would round differently from an IEEE double's and the decoded
- * points would differ in their last bits from every other platform's.
- * While an ieee_rounding lives, the FPU rounds every result to a double's
- * 53 bits instead: the IEEE result, the same bits everywhere.  Elsewhere it
- * does nothing.  Only the functions below compute with floating point, and
- * none is inlined, so no step can move out of a guard's reach.
- */
-#if defined(__i386__) && !defined(__SSE2_MATH__)
-struct ieee_rounding {
-	unsigned short saved;
-	ieee_rounding()
-	{
-		enum { PRECISION_MASK = 0x300, PRECISION_DOUBLE = 0x200 };
-		__asm__ __volatile__("fnstcw %0" : "=m"(saved) : : "memory");
-		unsigned short cw =
-		    (unsigned short)((saved & ~PRECISION_MASK) | PRECISION_DOUBLE);
-		__asm__ __volatile__("fldcw %0" : : "m"(cw) : "memory");
-	}
-	~ieee_rounding()
-	{
-		__asm__ __volatile__("fldcw %0" : : "m"(saved) : "memory");
-	}
-};
-#else
-struct ieee_rounding {};
-#endif
 
 /* A double as float, beyond the float range as an infinity. */
 __attribute__((noinline)) static float narrow(double v)
@@ -232,31 +205,39 @@ static void decode_field(int seps, const char *text, struct work_area *wa,
 	}
 }
 
-/* The sentence name of a track point; "$PMGNWPL", "$PMGNRTE", "$PMGNFMT"
- * and the other sentences a receiver writes hold no track point. */
+/* Sentence names: a track point, a waypoint, a line of a route.  The
+ * format sentence "$PMGNFMT" and the others a receiver writes hold none. */
 static const char TRACK_SENTENCE[] = "$PMGNTRK";
+static const char WAYPOINT_SENTENCE[] = "$PMGNWPL";
+static const char ROUTE_SENTENCE[] = "$PMGNRTE";
+
+/* True when the first field of the text (up to ",", "*" or its end) is
+ * exactly name, a sentence name of 8 bytes. */
+static bool is_sentence(const char *data, size_t len, const char *name)
+{
+	size_t n = 1;
+	while (n < len && data[n] != ',' && data[n] != '*' &&
+	       !is_end_mark(data[n]))
+		n++;
+	return n == sizeof TRACK_SENTENCE - 1 && memcmp(data, name, n) == 0;
+}
 
 /* True when the text is a sentence of another kind: it begins with "$"
  * and its first field is not exactly the track sentence's name. */
 static bool is_other_sentence(const char *data, size_t len)
 {
-	if (data[0] != '$')
-		return false;
-	size_t n = 1;
-	while (n < len && data[n] != ',' && data[n] != '*' &&
-	       !is_end_mark(data[n]))
-		n++;
-	return n != sizeof TRACK_SENTENCE - 1 ||
-	       memcmp(data, TRACK_SENTENCE, n) != 0;
+	return data[0] == '$' && !is_sentence(data, len, TRACK_SENTENCE);
 }
 
-int parsemagdata(const char *data, size_t len, struct trkrec *trk)
+int parsemagtrack(const char *data, size_t len, struct trkrec *trk,
+		  struct magtext *name)
 {
+	*name = magtext{data, 0};
 	if (data == NULL || len == 0 || data[0] == '#' || data[0] == '\0' ||
 	    is_other_sentence(data, len))
 		return 0;
 	char field[FIELD_MAX + 1];
-	size_t flen = 0;
+	size_t flen = 0, start = 0;
 	int seps = 0, result = 0;
 	struct work_area wa = work_area();
 	for (size_t i = 0;;) {
@@ -264,7 +245,10 @@ int parsemagdata(const char *data, size_t len, struct trkrec *trk)
 		if (c == ',' || c == '*') {
 			field[flen] = '\0';
 			decode_field(++seps, field, &wa, trk, &result);
+			if (seps == END_TRACK_NAME)
+				*name = magtext{data + start, flen};
 			flen = 0;
+			start = i + 1;
 		} else if (flen < FIELD_MAX) {
 			field[flen++] = c;
 		}
@@ -274,7 +258,161 @@ int parsemagdata(const char *data, size_t len, struct trkrec *trk)
 	return result;
 }
 
+int parsemagdata(const char *data, size_t len, struct trkrec *trk)
+{
+	struct magtext name;
+	return parsemagtrack(data, len, trk, &name);
+}
+
 int parsemagdatastring(const char *data, struct trkrec *trk)
 {
 	return parsemagdata(data, data != NULL ? strlen(data) : 0, trk);
+}
+
+/* The comma-separated fields of a waypoint or route sentence: they end at
+ * its checksum mark "*", its line end or the end of its data. */
+struct sentence_fields {
+	const char *p, *end;
+	bool more;
+};
+
+static struct sentence_fields fields_of(const char *data, size_t len)
+{
+	size_t n = 0;
+	while (n < len && data[n] != '*' && !is_end_mark(data[n]))
+		n++;
+	return sentence_fields{data, data + n, true};
+}
+
+/* Takes the next field into *f, its first FIELD_MAX bytes; false when
+ * none is left. */
+static bool next_field(struct sentence_fields *s, struct magtext *f)
+{
+	if (!s->more)
+		return false;
+	const char *comma =
+	    (const char *)memchr(s->p, ',', (size_t)(s->end - s->p));
+	const char *stop = comma != NULL ? comma : s->end;
+	size_t n = (size_t)(stop - s->p);
+	*f = magtext{s->p, n < (size_t)FIELD_MAX ? n : (size_t)FIELD_MAX};
+	s->more = comma != NULL;
+	s->p = comma != NULL ? comma + 1 : s->end;
+	return true;
+}
+
+/* The number at the start of a field, as the track fields are read. */
+static double field_number(struct magtext f)
+{
+	char text[FIELD_MAX + 1];
+	memcpy(text, f.text, f.len);
+	text[f.len] = '\0';
+	return text_to_double(text);
+}
+
+static const double METRES_PER_FOOT = 0.3048;
+
+__attribute__((noinline)) static double feet_to_metres(double feet)
+{
+	[[maybe_unused]] ieee_rounding guard;
+	return feet * METRES_PER_FOOT;
+}
+
+/* Waypoint fields, numbered from the sentence name. */
+enum { WPL_LAT = 1, WPL_LAT_HEMI, WPL_LON, WPL_LON_HEMI, WPL_ALT, WPL_UNIT,
+       WPL_NAME, WPL_COMMENT, WPL_FIELDS };
+
+int parsemagwaypoint(const char *data, size_t len, struct magwpt *wpt)
+{
+	if (data == NULL || len == 0 ||
+	    !is_sentence(data, len, WAYPOINT_SENTENCE))
+		return 0;
+	struct sentence_fields s = fields_of(data, len);
+	struct magtext f[WPL_FIELDS];
+	int n = 0;
+	while (n < WPL_FIELDS && next_field(&s, &f[n]))
+		n++;
+	if (n <= WPL_NAME)
+		return -1;
+	double lat = mag2degrees(field_number(f[WPL_LAT]));
+	double lon = mag2degrees(field_number(f[WPL_LON]));
+	if (f[WPL_LAT_HEMI].len == 0 || f[WPL_LAT_HEMI].text[0] != 'N')
+		lat = -lat;
+	if (f[WPL_LON_HEMI].len > 0 && f[WPL_LON_HEMI].text[0] == 'W')
+		lon = -lon;
+	if (!(lat >= -90.0 && lat <= 90.0 && lon >= -180.0 && lon <= 180.0))
+		return -1;
+	double ele = field_number(f[WPL_ALT]);
+	if (f[WPL_UNIT].len > 0 &&
+	    (f[WPL_UNIT].text[0] == 'F' || f[WPL_UNIT].text[0] == 'f'))
+		ele = feet_to_metres(ele);
+	wpt->lat = lat + 0.0; /* + 0.0: no negative zero */
+	wpt->lon = lon + 0.0;
+	wpt->has_ele = f[WPL_ALT].len > 0 && isfinite(ele);
+	wpt->ele = wpt->has_ele ? ele : 0.0;
+	wpt->name = f[WPL_NAME];
+	wpt->comment = n > WPL_COMMENT ? f[WPL_COMMENT] : magtext{data, 0};
+	return 1;
+}
+
+/* A decimal number of one to nine digits, the whole field. */
+static bool read_count(struct magtext f, uint32_t *value)
+{
+	enum { DIGITS_MAX = 9 };
+	if (f.len == 0 || f.len > DIGITS_MAX)
+		return false;
+	uint32_t v = 0;
+	for (size_t i = 0; i < f.len; i++) {
+		if (!is_digit(f.text[i]))
+			return false;
+		v = v * 10 + (uint32_t)(f.text[i] - '0');
+	}
+	*value = v;
+	return true;
+}
+
+int parsemagroute(const char *data, size_t len, struct magrte *rte)
+{
+	if (data == NULL || len == 0 || !is_sentence(data, len, ROUTE_SENTENCE))
+		return 0;
+	struct sentence_fields s = fields_of(data, len);
+	struct magtext sentence, total, index, kind, number;
+	if (!next_field(&s, &sentence) || !next_field(&s, &total) ||
+	    !next_field(&s, &index) || !next_field(&s, &kind) ||
+	    !next_field(&s, &number))
+		return -1;
+	struct magrte r;
+	if (!read_count(total, &r.total) || !read_count(index, &r.index) ||
+	    !read_count(number, &r.number))
+		return -1;
+	/* The point fields, less the empty ones at the end of the line. */
+	const char *end = s.end;
+	while (end > s.p && end[-1] == ',')
+		end--;
+	r.rest = magtext{s.p, (size_t)(end - s.p)};
+	size_t count = r.rest.len > 0;
+	for (const char *p = s.p; p < end; p++)
+		count += *p == ',';
+	r.name = magtext{data, 0};
+	if (count % 2 == 1) {
+		struct sentence_fields names = {s.p, end, true};
+		next_field(&names, &r.name);
+		r.rest = magtext{names.p, (size_t)(end - names.p)};
+	}
+	r.npoints = count / 2;
+	*rte = r;
+	return 1;
+}
+
+int parsemagroutepoint(struct magrte *rte, struct magtext *wpname)
+{
+	if (rte->npoints == 0)
+		return 0;
+	struct sentence_fields s = {rte->rest.text,
+				    rte->rest.text + rte->rest.len, true};
+	struct magtext icon;
+	next_field(&s, wpname);
+	next_field(&s, &icon);
+	rte->rest = magtext{s.p, (size_t)(s.end - s.p)};
+	rte->npoints--;
+	return 1;
 }

@@ -66,6 +66,78 @@ int parsemagdata(const char *data, size_t len, struct trkrec *trk);
 /* parsemagdata() on a NUL-terminated text. */
 int parsemagdatastring(const char *data, struct trkrec *trk);
 
+/* Bytes kept of any field of a sentence; the rest of a longer one is
+ * dropped. */
+#define MAG_FIELD_MAX 255
+
+/* A field of a sentence: len bytes at text, inside the record's data (no
+ * NUL of its own), valid while the data is. */
+struct magtext {
+	const char *text;
+	size_t len;
+};
+
+/*
+ * parsemagdata() that also gives the track's name: *name receives field 9
+ * (between the fix status and the date; empty in most logs, the track's
+ * name on some receivers), its first MAG_FIELD_MAX bytes, when the text
+ * holds the separator that ends it; else an empty field.  Returns what
+ * parsemagdata() returns for the same text.
+ */
+int parsemagtrack(const char *data, size_t len, struct trkrec *trk,
+		  struct magtext *name);
+
+/* One waypoint of a $PMGNWPL sentence. */
+struct magwpt {
+	double lat, lon;	      /* decimal degrees, north and east positive */
+	double ele;		      /* metres, when has_ele */
+	int has_ele;		      /* 0: the altitude field is empty */
+	struct magtext name, comment; /* comment: empty when the text has none */
+};
+
+/*
+ * Decodes the waypoint sentence
+ *   $PMGNWPL,llll.lll,N|S,yyyyy.yyy,E|W,altitude,M|F,name,comment,icon*HH
+ * in the len bytes at data (ending as for parsemagdata(); fields end at
+ * ",", the sentence at "*", whose checksum is not checked) into *wpt.  The
+ * hemispheres are read as parsemagdata() reads them (north only for "N",
+ * west only for "W"); an altitude in feet ("F" or "f") becomes metres, one
+ * that is empty or not finite gives has_ele 0.  Returns 1 when decoded; 0,
+ * assigning nothing, when the text is not a $PMGNWPL sentence; -1 when it
+ * is one that cannot be read: no name field, or a position outside -90 to
+ * 90 degrees of latitude or -180 to 180 of longitude.
+ */
+int parsemagwaypoint(const char *data, size_t len, struct magwpt *wpt);
+
+/* One line of a route, from a $PMGNRTE sentence. */
+struct magrte {
+	uint32_t total, index;	/* line index of total lines */
+	uint32_t number;	/* the route's number */
+	struct magtext name;	/* the route's name; empty when not given */
+	size_t npoints;		/* waypoint names the line holds */
+	struct magtext rest;	/* its point fields not yet taken */
+};
+
+/*
+ * Decodes the route line
+ *   $PMGNRTE,total,index,c|m,number[,route name],wpname,icon[,...]*HH
+ * in the len bytes at data (ending as for parsemagwaypoint()) into *rte.
+ * After the route number come pairs of waypoint name and icon, the route's
+ * name first when their count, less the empty fields at the end of the
+ * line, is odd (as eXplorist receivers write it; Meridian-style ones give
+ * no name and an even count).  Returns 1 when decoded; 0, assigning
+ * nothing, when the text is not a $PMGNRTE sentence; -1 when it is one
+ * that cannot be read: fewer than five fields, or a total, index or
+ * number that is not a decimal number below 10^9.
+ */
+int parsemagroute(const char *data, size_t len, struct magrte *rte);
+
+/*
+ * Takes the next waypoint name of a route line decoded by parsemagroute()
+ * into *wpname.  Returns 1, or 0 when the line holds no more.
+ */
+int parsemagroutepoint(struct magrte *rte, struct magtext *wpname);
+
 /*
  * A writer exports the track log db to the descriptor fd, which it does not
  * close.  Returns 0, or -1 after a system error report on standard error
@@ -77,10 +149,17 @@ typedef int (*_parsewexlarffile)(struct pdb *db, int fd);
 int parsewexlarfilegpx(struct pdb *db, int fd);
 
 /*
- * A GPX 1.1 document of one track of one segment, the points as
- * parsewexlarfilegpx() writes them; the track is named after the database
- * (its Windows-1252 text as UTF-8, without what XML cannot hold), and has
- * no name when that leaves nothing.
+ * A GPX 1.1 document of what the log holds: every waypoint ($PMGNWPL) as a
+ * <wpt> in record order, then every route ($PMGNRTE lines, assembled by
+ * route number and line index) as an <rte> of copies of its waypoints,
+ * then the track points as parsewexlarfilegpx() writes them.  Points
+ * before any that names its track (parsemagtrack()) form a track named
+ * after the database; a point whose name differs from the track's starts
+ * a new track of that name.  Names are Windows-1252 text shown as UTF-8,
+ * without what XML cannot hold; a track whose name leaves nothing has no
+ * name.  A route line that cannot be read, and a route point that names no
+ * waypoint of the log, are left out, each after one line on standard
+ * error.  An empty log gives one empty track.
  */
 int parsewexlarfilegpx11(struct pdb *db, int fd);
 

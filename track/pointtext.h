@@ -5,6 +5,11 @@
 
 #include "mag.h"
 
+/* The project's site, named in the creator attribute of every document. */
+#define WEXLAR_HOME "https://wexlar.example.org/"
+
+#define XSI_NAMESPACE "http://www.w3.org/2001/XMLSchema-instance"
+
 #ifdef __cplusplus
 extern "C" {
 #endif
@@ -21,6 +26,15 @@ enum point_style { POINT_GPX, POINT_CSV };
  */
 int wexlar_format_point(enum point_style style, const struct trkrec *trk,
 			char *buf);
+/* Size that any finite double printed as "%f" fits. */
+#define FIXED_TEXT_SIZE 400
+
+/*
+ * Prints the finite v as "%f" would, six digits after the point, into buf
+ * (of FIXED_TEXT_SIZE bytes).  Returns the length of the text.
+ */
+int wexlar_format_fixed(double v, char *buf);
+
 /* Size that any printed time fits. */
 #define TIME_TEXT_SIZE 32
 

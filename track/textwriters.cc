@@ -10,10 +10,6 @@
 #include "pointtext.h"
 #include "outbuf.h"
 
-/* The project's site, named in the creator attribute of every document. */
-#define WEXLAR_HOME "https://wexlar.example.org/"
-
-#define XSI_NAMESPACE "http://www.w3.org/2001/XMLSchema-instance"
 #define GPX_NAMESPACE "http://www.topografix.com/GPX/1/0"
 #define GPX_SCHEMA "http://www.topografix.com/GPX/1/0/gpx.xsd"
 
@@ -24,17 +20,6 @@ static const char GPX_HEADER[] =
     "\" xsi:schemaLocation=\"" GPX_NAMESPACE " " GPX_SCHEMA "\">\n"
     "<trk>\n<trkseg>\n";
 static const char GPX_FOOTER[] = "</trkseg></trk></gpx>\n";
-
-#define GPX11_NAMESPACE "http://www.topografix.com/GPX/1/1"
-#define GPX11_SCHEMA "http://www.topografix.com/GPX/1/1/gpx.xsd"
-
-static const char GPX11_HEADER[] =
-    "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
-    "<gpx version=\"1.1\" creator=\"Wexlar trkexport exporter - " WEXLAR_HOME
-    "\" xmlns:xsi=\"" XSI_NAMESPACE "\" xmlns=\"" GPX11_NAMESPACE
-    "\" xsi:schemaLocation=\"" GPX11_NAMESPACE " " GPX11_SCHEMA "\">\n"
-    "<trk>\n";
-static const char GPX11_FOOTER[] = "</trkseg>\n</trk>\n</gpx>\n";
 
 static const uint32_t SECS_PER_DAY = 86400;
 
@@ -117,6 +102,14 @@ static void put_time(struct point_text *t, const struct trkrec *trk)
 	put_text(t, "Z");
 }
 
+int wexlar_format_fixed(double v, char *buf)
+{
+	struct point_text t = {buf, buf + FIXED_TEXT_SIZE - 1};
+	put_fixed(&t, v);
+	*t.p = '\0';
+	return (int)(t.p - buf);
+}
+
 int wexlar_format_time(const struct trkrec *trk, char *buf)
 {
 	struct point_text t = {buf, buf + TIME_TEXT_SIZE - 1};
@@ -168,82 +161,6 @@ int parsewexlarfilegpx(struct pdb *db, int fd)
 	if (wexlar_out_put(ob, GPX_HEADER, strlen(GPX_HEADER)) < 0 ||
 	    put_points(ob, db, POINT_GPX) < 0 ||
 	    wexlar_out_put(ob, GPX_FOOTER, strlen(GPX_FOOTER)) < 0)
-		return -1;
-	return wexlar_out_flush(ob);
-}
-
-/*
- * Unicode code points of the Windows-1252 bytes 0x80 to 0x9F, which Palm
- * handhelds store as text; 0 where the code page has no character.
- */
-static const uint16_t CP1252_HIGH[32] = {
-    0x20AC, 0,	    0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,
-    0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0,	    0x017D, 0,
-    0,	    0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
-    0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0,	    0x017E, 0x0178,
-};
-
-/*
- * Appends one byte of Windows-1252 text to out as XML character data in
- * UTF-8: the markup characters escaped, line ends and tabs as character
- * references (a parser would fold them otherwise), and what XML 1.0 cannot
- * hold (other control characters) or the code page lacks left out.
- * Returns the new end of out, which has room for 6 bytes.
- */
-static char *put_xml_char(char *out, unsigned char c)
-{
-	const char *entity = c == '&'	 ? "&amp;"
-			     : c == '<'	 ? "&lt;"
-			     : c == '>'	 ? "&gt;"
-			     : c == '\t' ? "&#9;"
-			     : c == '\n' ? "&#10;"
-			     : c == '\r' ? "&#13;"
-					 : NULL;
-	if (entity != NULL)
-		return stpcpy(out, entity);
-	if (c < 0x20)
-		return out;
-	if (c < 0x80) {
-		*out++ = (char)c;
-		return out;
-	}
-	unsigned cp = c < 0xA0 ? CP1252_HIGH[c - 0x80] : c;
-	if (cp == 0)
-		return out;
-	if (cp < 0x800) {
-		*out++ = (char)(0xC0 | cp >> 6);
-	} else {
-		*out++ = (char)(0xE0 | cp >> 12);
-		*out++ = (char)(0x80 | (cp >> 6 & 0x3F));
-	}
-	*out++ = (char)(0x80 | (cp & 0x3F));
-	return out;
-}
-
-/* The track's name element for the database name (up to its first NUL, at
- * most PDB_NAME_SIZE bytes), or nothing when no character of it remains. */
-static int put_track_name(struct outbuf *ob, const struct pdb *db)
-{
-	char text[PDB_NAME_SIZE * 6 + 1];
-	char *end = text;
-	for (size_t i = 0; i < PDB_NAME_SIZE && db->name[i] != '\0'; i++)
-		end = put_xml_char(end, (unsigned char)db->name[i]);
-	if (end == text)
-		return 0;
-	if (wexlar_out_put(ob, "<name>", 6) < 0 ||
-	    wexlar_out_put(ob, text, (size_t)(end - text)) < 0)
-		return -1;
-	return wexlar_out_put(ob, "</name>\n", 8);
-}
-
-int parsewexlarfilegpx11(struct pdb *db, int fd)
-{
-	struct outbuf *ob = wexlar_out_open(fd);
-	if (wexlar_out_put(ob, GPX11_HEADER, strlen(GPX11_HEADER)) < 0 ||
-	    put_track_name(ob, db) < 0 ||
-	    wexlar_out_put(ob, "<trkseg>\n", 9) < 0 ||
-	    put_points(ob, db, POINT_GPX) < 0 ||
-	    wexlar_out_put(ob, GPX11_FOOTER, strlen(GPX11_FOOTER)) < 0)
 		return -1;
 	return wexlar_out_flush(ob);
 }
