@@ -3,8 +3,8 @@
 # Makes this Debian machine able to build and run the cross builds (root):
 # Debian's cross compilers for i386 and s390x, GoogleTest's sources, qemu
 # user emulation registered with binfmt_misc so that the tests can run the
-# programs by path, and the i386 C and C++ libraries that qemu-i386 runs
-# them with.
+# programs by path, the i386 C and C++ libraries that qemu-i386 runs them
+# with, and expat (the XML parser of gpximport) for each machine.
 set -eu
 need=""
 command -v i686-linux-gnu-g++ >/dev/null || need="$need crossbuild-essential-i386"
@@ -18,6 +18,29 @@ if [ -n "$need" ]; then
 	apt-get update
 	DEBIAN_FRONTEND=noninteractive apt-get install -y --no-remove $need
 fi
+
+# expat as a static library in each cross compiler's own tree, where the
+# cross builds look for libraries: Debian's package for that machine,
+# unpacked, since the machines' versions of it need not be installable
+# beside the build machine's.
+for pair in i386:i686-linux-gnu s390x:s390x-linux-gnu; do
+	arch=${pair%%:*}
+	triplet=${pair#*:}
+	[ -f /usr/$triplet/lib/libexpat.a ] && continue
+	dpkg --print-foreign-architectures | grep -qx $arch || {
+		dpkg --add-architecture $arch
+		apt-get update
+	}
+	tmp=$(mktemp -d)
+	(cd $tmp && apt-get download libexpat1-dev:$arch)
+	dpkg -x $tmp/libexpat1-dev_*.deb $tmp/root
+	multiarch=$(ls $tmp/root/usr/lib)
+	mkdir -p /usr/$triplet/include /usr/$triplet/lib
+	cp $tmp/root/usr/include/expat.h $tmp/root/usr/include/expat_external.h \
+		$tmp/root/usr/include/$multiarch/expat_config.h /usr/$triplet/include/
+	cp $tmp/root/usr/lib/$multiarch/libexpat.a /usr/$triplet/lib/
+	rm -rf $tmp
+done
 
 binfmt=/proc/sys/fs/binfmt_misc
 [ -e $binfmt/register ] || mount -t binfmt_misc binfmt_misc $binfmt

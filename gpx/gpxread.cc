@@ -1,0 +1,282 @@
+/* SPDX-License-Identifier: MIT */
+#include "gpxread.h"
+
+#include <errno.h>
+#include <expat.h>
+#include <string.h>
+#include <unistd.h>
+
+#include <algorithm>
+
+namespace {
+
+const char GPX10_NAMESPACE[] = "http://www.topografix.com/GPX/1/0";
+const char GPX11_NAMESPACE[] = "http://www.topografix.com/GPX/1/1";
+/* Between namespace and local name in the names expat reports. */
+const char NS_SEPARATOR = '|';
+
+/* Bytes read at a time. */
+enum { CHUNK = 64 * 1024 };
+
+/* What an element is to the reader; OTHER for everything it skips. */
+enum kind {
+	OTHER, GPX, WPT, RTE, RTEPT, TRK, TRKSEG, TRKPT,
+	NAME, CMT, DESC, ELE, TIME, FIX,
+};
+
+/* Elements are told apart down to this depth: a track point's elevation
+ * is the deepest that matters (gpx, trk, trkseg, trkpt, ele). */
+enum { DEPTH_KNOWN = 8 };
+
+struct reader {
+	XML_Parser parser;
+	const struct gpx_handler *h;
+	void *ctx;
+	struct gpx_error *error;
+	bool stopped;	      /* by a handler or as no GPX document */
+	std::string ns;	      /* the root's namespace */
+	unsigned long depth;  /* elements open */
+	kind open[DEPTH_KNOWN];
+	struct gpx_point point;
+	std::string route_name, track_name;
+	std::string *text;    /* where character data goes, or null */
+};
+
+/* The kind of a child called local of an element of kind parent. */
+kind kind_of(kind parent, const char *local)
+{
+	static const struct {
+		kind parent;
+		const char *local;
+		kind child;
+	} CHILDREN[] = {
+	    {GPX, "wpt", WPT},	    {GPX, "rte", RTE},
+	    {GPX, "trk", TRK},	    {RTE, "name", NAME},
+	    {RTE, "rtept", RTEPT},  {TRK, "name", NAME},
+	    {TRK, "trkseg", TRKSEG}, {TRKSEG, "trkpt", TRKPT},
+	};
+	static const struct {
+		const char *local;
+		kind child;
+	} POINT_TEXTS[] = {
+	    {"name", NAME}, {"cmt", CMT},   {"desc", DESC},
+	    {"ele", ELE},   {"time", TIME}, {"fix", FIX},
+	};
+	for (const auto &c : CHILDREN)
+		if (c.parent == parent && strcmp(c.local, local) == 0)
+			return c.child;
+	if (parent == WPT || parent == RTEPT || parent == TRKPT)
+		for (const auto &t : POINT_TEXTS)
+			if (strcmp(t.local, local) == 0)
+				return t.child;
+	return OTHER;
+}
+
+/* Stops the parser with the error message at the current position. */
+void stop(struct reader *r, const char *message)
+{
+	r->error->line = XML_GetCurrentLineNumber(r->parser);
+	r->error->column = XML_GetCurrentColumnNumber(r->parser) + 1;
+	r->error->message = message;
+	r->stopped = true;
+	XML_StopParser(r->parser, XML_FALSE);
+}
+
+/* Splits an expat name "namespace|local" (or "local") into its parts. */
+const char *local_name(const char *name, std::string *ns)
+{
+	const char *sep = strrchr(name, NS_SEPARATOR);
+	if (sep == NULL) {
+		ns->clear();
+		return name;
+	}
+	ns->assign(name, (size_t)(sep - name));
+	return sep + 1;
+}
+
+/* The value of the attribute called name (in no namespace), or "". */
+const char *attribute(const XML_Char **atts, const char *name)
+{
+	for (size_t i = 0; atts[i] != NULL; i += 2)
+		if (strcmp(atts[i], name) == 0)
+			return atts[i + 1];
+	return "";
+}
+
+void start_point(struct reader *r, const XML_Char **atts)
+{
+	struct gpx_point &p = r->point;
+	p.lat = attribute(atts, "lat");
+	p.lon = attribute(atts, "lon");
+	p.lat.resize(std::min(p.lat.size(), (size_t)GPX_TEXT_MAX));
+	p.lon.resize(std::min(p.lon.size(), (size_t)GPX_TEXT_MAX));
+	p.ele.clear();
+	p.time.clear();
+	p.fix.clear();
+	p.name.clear();
+	p.cmt.clear();
+	p.desc.clear();
+	p.line = XML_GetCurrentLineNumber(r->parser);
+	p.column = XML_GetCurrentColumnNumber(r->parser) + 1;
+}
+
+/* The string that the text of an element of kind k within parent fills. */
+std::string *text_of(struct reader *r, kind parent, kind k)
+{
+	struct gpx_point &p = r->point;
+	switch (k) {
+	case NAME:
+		return parent == RTE ? &r->route_name
+		       : parent == TRK ? &r->track_name
+				       : &p.name;
+	case CMT: return &p.cmt;
+	case DESC: return &p.desc;
+	case ELE: return &p.ele;
+	case TIME: return &p.time;
+	case FIX: return &p.fix;
+	default: return NULL;
+	}
+}
+
+void XMLCALL on_start(void *data, const XML_Char *name, const XML_Char **atts)
+{
+	struct reader *r = (struct reader *)data;
+	std::string ns;
+	const char *local = local_name(name, &ns);
+	kind k = OTHER;
+	r->text = NULL; /* text within a child is not the parent's own */
+	if (r->depth == 0) {
+		if (strcmp(local, "gpx") != 0 ||
+		    !(ns.empty() || ns == GPX10_NAMESPACE ||
+		      ns == GPX11_NAMESPACE)) {
+			stop(r, "not a GPX document");
+			return;
+		}
+		r->ns = ns;
+		k = GPX;
+	} else if (r->depth <= DEPTH_KNOWN && ns == r->ns) {
+		kind parent = r->open[r->depth - 1];
+		k = kind_of(parent, local);
+		if (k == WPT || k == RTEPT || k == TRKPT)
+			start_point(r, atts);
+		else if (k == RTE)
+			r->route_name.clear();
+		else if (k == TRK)
+			r->track_name.clear();
+		r->text = text_of(r, parent, k);
+		if (r->text != NULL)
+			r->text->clear();
+	}
+	if (r->depth < DEPTH_KNOWN)
+		r->open[r->depth] = k;
+	r->depth++;
+}
+
+/* Hands what ended to the handler. */
+int hand_over(struct reader *r, kind k)
+{
+	const struct gpx_handler *h = r->h;
+	switch (k) {
+	case WPT: return h->waypoint(r->ctx, &r->point);
+	case RTEPT: return h->route_point(r->ctx, &r->point);
+	case TRKPT: return h->track_point(r->ctx, &r->point);
+	case RTE: return h->route_end(r->ctx, r->route_name);
+	case TRK: return h->track_end(r->ctx, r->track_name);
+	default: return 0;
+	}
+}
+
+void XMLCALL on_end(void *data, const XML_Char *)
+{
+	struct reader *r = (struct reader *)data;
+	r->depth--;
+	kind k = r->depth < DEPTH_KNOWN ? r->open[r->depth] : OTHER;
+	r->text = NULL;
+	if (hand_over(r, k) < 0) {
+		r->stopped = true;
+		XML_StopParser(r->parser, XML_FALSE);
+	}
+}
+
+void XMLCALL on_text(void *data, const XML_Char *s, int len)
+{
+	struct reader *r = (struct reader *)data;
+	if (r->text == NULL)
+		return;
+	size_t room = GPX_TEXT_MAX - std::min(r->text->size(),
+					      (size_t)GPX_TEXT_MAX);
+	r->text->append(s, std::min((size_t)len, room));
+}
+
+/* External entities are never loaded. */
+int XMLCALL refuse_external(XML_Parser, const XML_Char *, const XML_Char *,
+			    const XML_Char *, const XML_Char *)
+{
+	return XML_STATUS_ERROR;
+}
+
+/* Reads up to len bytes, again after an interruption. */
+ssize_t read_some(int fd, void *buf, size_t len)
+{
+	ssize_t n;
+	do
+		n = read(fd, buf, len);
+	while (n < 0 && errno == EINTR);
+	return n;
+}
+
+int parse(struct reader *r, int fd)
+{
+	for (;;) {
+		void *buf = XML_GetBuffer(r->parser, CHUNK);
+		if (buf == NULL) {
+			r->error->message = strerror(ENOMEM);
+			return -1;
+		}
+		ssize_t n = read_some(fd, buf, CHUNK);
+		if (n < 0) {
+			r->error->message = strerror(errno);
+			return -1;
+		}
+		if (XML_ParseBuffer(r->parser, (int)n, n == 0) !=
+		    XML_STATUS_OK) {
+			if (!r->stopped) {
+				r->error->line =
+				    XML_GetCurrentLineNumber(r->parser);
+				r->error->column =
+				    XML_GetCurrentColumnNumber(r->parser) + 1;
+				r->error->message = XML_ErrorString(
+				    XML_GetErrorCode(r->parser));
+			}
+			return -1;
+		}
+		if (n == 0)
+			return 0;
+	}
+}
+
+}  // namespace
+
+int gpx_read(int fd, const struct gpx_handler *h, void *ctx,
+	     struct gpx_error *error)
+{
+	*error = gpx_error{0, 0, ""};
+	XML_Parser parser = XML_ParserCreateNS(NULL, NS_SEPARATOR);
+	if (parser == NULL) {
+		error->message = strerror(ENOMEM);
+		return -1;
+	}
+	struct reader r = {};
+	r.parser = parser;
+	r.h = h;
+	r.ctx = ctx;
+	r.error = error;
+	XML_SetUserData(parser, &r);
+	XML_SetElementHandler(parser, on_start, on_end);
+	XML_SetCharacterDataHandler(parser, on_text);
+	XML_SetParamEntityParsing(parser, XML_PARAM_ENTITY_PARSING_NEVER);
+	XML_SetExternalEntityRefHandler(parser, refuse_external);
+	int status = parse(&r, fd);
+	XML_ParserFree(parser);
+	return status;
+}

@@ -1,0 +1,299 @@
+/* SPDX-License-Identifier: MIT */
+#include "importer.h"
+
+#include <stdio.h>
+
+#include <string>
+#include <unordered_map>
+#include <unordered_set>
+#include <utility>
+#include <vector>
+
+#include "sentences.h"
+
+namespace {
+
+/* A waypoint or route point as its sentence needs it. */
+struct place {
+	std::string name;     /* as the handheld holds it; empty: none */
+	std::string position; /* "ddmm.mmmm,N,dddmm.mmmm,E" */
+	long metres;	      /* 0 without an elevation */
+	std::string comment;
+};
+
+struct importer {
+	struct gpx_error *error;
+	std::vector<place> waypoints;
+	std::vector<std::vector<place>> routes;
+	std::vector<place> route; /* the route being read */
+	size_t route_points;	  /* in all routes so far */
+	/* The points of the track being read, each its sentence's text
+	 * before the track's name and after it, and the records of the
+	 * tracks read. */
+	std::vector<std::pair<std::string, std::string>> pending;
+	std::string tracks;
+	std::vector<size_t> track_ends;
+	size_t track_points;
+};
+
+/* text for a message: quoted, at most 40 bytes of it, bytes other than
+ * printable ASCII as \xHH. */
+std::string quoted(const std::string &text)
+{
+	enum { SHOWN = 40 };
+	std::string out = "\"";
+	for (size_t i = 0; i < text.size() && i < SHOWN; i++) {
+		unsigned char c = (unsigned char)text[i];
+		char hex[8];
+		snprintf(hex, sizeof hex, "\\x%02x", c);
+		out += c == '"' || c == '\\' ? std::string("\\") + (char)c
+		       : c >= 0x20 && c < 0x7F ? std::string(1, (char)c)
+					       : std::string(hex);
+	}
+	return out + (text.size() > SHOWN ? "\"..." : "\"");
+}
+
+int refuse(struct importer *im, const struct gpx_point *p,
+	   const std::string &message)
+{
+	*im->error = gpx_error{p->line, p->column, message};
+	return -1;
+}
+
+const char TOO_MANY[] =
+    "more than 65535 records: 65535 is the most a database holds";
+
+/* Stops the reading as soon as the records cannot fit, p the point just
+ * counted: each waypoint and track point is one, each route point half a
+ * line at least. */
+int check_count(struct importer *im, const struct gpx_point *p)
+{
+	size_t least = im->waypoints.size() + im->track_points +
+		       (im->route_points + 1) / 2;
+	return least > RECORDS_MAX ? refuse(im, p, TOO_MANY) : 0;
+}
+
+/* The position and elevation of p into *pl; -1 after refusing p. */
+int read_place(struct importer *im, const struct gpx_point *p,
+	       struct place *pl, bool *has_ele)
+{
+	double lat, lon, ele = 0;
+	if (!parse_decimal(p->lat, &lat) || lat < -90 || lat > 90)
+		return refuse(im, p,
+			      "latitude " + quoted(p->lat) +
+				  " is not a number from -90 to 90");
+	if (!parse_decimal(p->lon, &lon) || lon < -180 || lon > 180)
+		return refuse(im, p,
+			      "longitude " + quoted(p->lon) +
+				  " is not a number from -180 to 180");
+	*has_ele = p->ele.find_first_not_of(" \t\r\n") != std::string::npos;
+	if (*has_ele && (!parse_decimal(p->ele, &ele) || ele <= -ELE_LIMIT ||
+			 ele >= ELE_LIMIT))
+		return refuse(im, p,
+			      "elevation " + quoted(p->ele) +
+				  " is not a number of metres below 10^9");
+	pl->position = mag_position(lat, lon);
+	pl->metres = *has_ele ? mag_metres(ele) : 0;
+	pl->name = mag_text(p->name, WPT_NAME_MAX);
+	pl->comment =
+	    mag_text(p->cmt.empty() ? p->desc : p->cmt, WPT_COMMENT_MAX);
+	return 0;
+}
+
+int on_waypoint(void *ctx, const struct gpx_point *p)
+{
+	struct importer *im = (struct importer *)ctx;
+	struct place pl;
+	bool has_ele;
+	if (read_place(im, p, &pl, &has_ele) < 0)
+		return -1;
+	im->waypoints.push_back(std::move(pl));
+	return check_count(im, p);
+}
+
+int on_route_point(void *ctx, const struct gpx_point *p)
+{
+	struct importer *im = (struct importer *)ctx;
+	struct place pl;
+	bool has_ele;
+	if (read_place(im, p, &pl, &has_ele) < 0)
+		return -1;
+	im->route.push_back(std::move(pl));
+	im->route_points++;
+	return check_count(im, p);
+}
+
+int on_route_end(void *ctx, const std::string &)
+{
+	struct importer *im = (struct importer *)ctx;
+	im->routes.push_back(std::move(im->route));
+	im->route.clear();
+	return 0;
+}
+
+bool is_none(const std::string &fix)
+{
+	size_t b = fix.find_first_not_of(" \t\r\n");
+	size_t e = fix.find_last_not_of(" \t\r\n");
+	return b != std::string::npos && fix.compare(b, e - b + 1, "none") == 0;
+}
+
+int on_track_point(void *ctx, const struct gpx_point *p)
+{
+	struct importer *im = (struct importer *)ctx;
+	struct place pl;
+	bool has_ele;
+	if (read_place(im, p, &pl, &has_ele) < 0)
+		return -1;
+	struct mag_time t = {"", ""};
+	if (p->time.find_first_not_of(" \t\r\n") != std::string::npos) {
+		enum time_status s = parse_gpx_time(p->time, &t);
+		if (s == TIME_INVALID)
+			return refuse(im, p,
+				      "time " + quoted(p->time) +
+					  " is not a date and time");
+		if (s == TIME_OUT_OF_RANGE)
+			return refuse(im, p,
+				      "time " + quoted(p->time) +
+					  " is not from 2000 to 2099 (UTC), "
+					  "which a two-digit year holds");
+	}
+	char alt[32] = "";
+	if (has_ele)
+		snprintf(alt, sizeof alt, "%05ld", pl.metres);
+	std::string head = "PMGNTRK," + pl.position + "," + alt + ",M," +
+			   t.hms + "," + (is_none(p->fix) ? "V" : "A") + ",";
+	im->pending.emplace_back(std::move(head), std::string(",") + t.date);
+	im->track_points++;
+	return check_count(im, p);
+}
+
+/* Appends one record: the sentence of body, LF and NUL. */
+void add_record(std::string *bytes, std::vector<size_t> *ends,
+		const std::string &body)
+{
+	*bytes += mag_sentence(body);
+	*bytes += '\n';
+	*bytes += '\0';
+	ends->push_back(bytes->size());
+}
+
+int on_track_end(void *ctx, const std::string &name)
+{
+	struct importer *im = (struct importer *)ctx;
+	std::string track = mag_text(name, TRACK_NAME_MAX);
+	for (const auto &p : im->pending)
+		add_record(&im->tracks, &im->track_ends,
+			   p.first + track + p.second);
+	im->pending.clear();
+	return 0;
+}
+
+/* The names the records give their waypoints, each naming one place. */
+struct namer {
+	/* name and position of a named place to the name it was given */
+	std::unordered_map<std::string, std::string> given;
+	std::unordered_set<std::string> taken;
+	unsigned unnamed;
+
+	static std::string key(const struct place &p)
+	{
+		return p.name + '\0' + p.position;
+	}
+
+	/* name, or name with a number at its end that no place has. */
+	std::string unique(const std::string &name)
+	{
+		std::string candidate = name;
+		for (unsigned n = 2; taken.count(candidate) > 0; n++) {
+			std::string number = std::to_string(n);
+			size_t keep = name.size() + number.size() <= WPT_NAME_MAX
+					  ? name.size()
+					  : WPT_NAME_MAX - number.size();
+			candidate = name.substr(0, keep) + number;
+		}
+		taken.insert(candidate);
+		return candidate;
+	}
+
+	/* The name of p; *is_new tells whether no place had it before. */
+	std::string name_of(const struct place &p, bool *is_new)
+	{
+		*is_new = true;
+		if (p.name.empty()) {
+			char generated[16];
+			snprintf(generated, sizeof generated, "WPT%03u",
+				 ++unnamed);
+			return unique(generated);
+		}
+		auto found = given.find(key(p));
+		if (found != given.end()) {
+			*is_new = false;
+			return found->second;
+		}
+		std::string name = unique(p.name);
+		given.emplace(key(p), name);
+		return name;
+	}
+};
+
+std::string waypoint_body(const struct place &p, const std::string &name)
+{
+	char alt[32];
+	snprintf(alt, sizeof alt, "%07ld", p.metres);
+	return "PMGNWPL," + p.position + "," + alt + ",M," + name + "," +
+	       p.comment + ",a";
+}
+
+/* The records of what was read, in the handheld's order. */
+void assemble(struct importer *im, struct gpx_records *out)
+{
+	struct namer names = {};
+	bool is_new;
+	for (const struct place &w : im->waypoints)
+		add_record(&out->bytes, &out->ends,
+			   waypoint_body(w, names.name_of(w, &is_new)));
+	for (size_t r = 0; r < im->routes.size(); r++) {
+		std::vector<std::string> points;
+		for (const struct place &p : im->routes[r]) {
+			points.push_back(names.name_of(p, &is_new));
+			if (is_new)
+				add_record(&out->bytes, &out->ends,
+					   waypoint_body(p, points.back()));
+		}
+		size_t lines = (points.size() + 1) / 2;
+		for (size_t i = 0; i < points.size(); i += 2) {
+			std::string body =
+			    "PMGNRTE," + std::to_string(lines) + "," +
+			    std::to_string(i / 2 + 1) + ",c," +
+			    std::to_string(r + 1) + "," + points[i] + ",a";
+			if (i + 1 < points.size())
+				body += "," + points[i + 1] + ",a";
+			add_record(&out->bytes, &out->ends, body);
+		}
+	}
+	size_t base = out->bytes.size();
+	out->bytes += im->tracks;
+	for (size_t end : im->track_ends)
+		out->ends.push_back(base + end);
+}
+
+}  // namespace
+
+int gpx_import(int fd, struct gpx_records *out, struct gpx_error *error)
+{
+	static const struct gpx_handler handler = {
+	    on_waypoint, on_route_point, on_route_end, on_track_point,
+	    on_track_end,
+	};
+	struct importer im = {};
+	im.error = error;
+	if (gpx_read(fd, &handler, &im, error) < 0)
+		return -1;
+	assemble(&im, out);
+	if (out->ends.size() > RECORDS_MAX) {
+		*error = gpx_error{0, 0, TOO_MANY};
+		return -1;
+	}
+	return 0;
+}

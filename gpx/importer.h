@@ -1,0 +1,53 @@
+/* SPDX-License-Identifier: MIT */
+/*
+ * The records that a GPX document gives the handheld: one Magellan
+ * sentence each, waypoints first, then routes, then track points.
+ */
+#ifndef GPX_IMPORTER_H
+#define GPX_IMPORTER_H
+
+#include <stddef.h>
+
+#include <string>
+#include <vector>
+
+#include "gpxread.h"
+
+/* The most records a database holds. */
+enum { RECORDS_MAX = 65535 };
+
+/* Records as the handheld stores them: each sentence followed by LF and
+ * NUL, one after the other in bytes; ends[i] is where record i ends. */
+struct gpx_records {
+	std::string bytes;
+	std::vector<size_t> ends;
+};
+
+/*
+ * Reads the GPX document from fd (see gpx_read()) into *out, in order:
+ *   - every wpt as "$PMGNWPL,lat,N|S,lon,E|W,altitude,M,name,comment,a",
+ *     the altitude in whole metres as "%07ld" ("0000000" without ele), the
+ *     comment its cmt, else its desc, else empty;
+ *   - every rte: a $PMGNWPL for each of its points that is no waypoint of
+ *     the same name and position already, then its lines
+ *     "$PMGNRTE,total,index,c,number,name,a[,name,a]", two points a line,
+ *     the routes numbered 1, 2, ... in document order;
+ *   - every trkpt of every trk as "$PMGNTRK,lat,N|S,lon,E|W,altitude,M,
+ *     hhmmss.cc,A|V,track name,ddmmyy", the altitude as "%05ld" (empty
+ *     without ele), V for a fix of "none", time and date empty without a
+ *     time;
+ * each followed by "*HH".  Names are cut to 20 bytes, comments to 46,
+ * track names to 255 (see mag_text()); a point without a name gets
+ * WPT001, WPT002, ...; a later waypoint whose name is another's is renamed
+ * with a number at its end, and routes name it so.  The same document
+ * always gives the same records.
+ *
+ * Returns 0, or -1 with *error filled (see gpx_read()) when the reading
+ * fails or a point is refused: a latitude or longitude that is no number
+ * or out of range, an elevation that is no number or of magnitude 10^9 or
+ * more, a track point's time that is none or lies outside 2000 to 2099
+ * (UTC), or a record beyond the 65535th, which stops the reading at once.
+ */
+int gpx_import(int fd, struct gpx_records *out, struct gpx_error *error);
+
+#endif

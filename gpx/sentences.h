@@ -1,0 +1,63 @@
+/* SPDX-License-Identifier: MIT */
+/*
+ * The fields of Magellan sentences made from GPX values: positions,
+ * altitudes, times and text as the handheld holds them, and the checksum.
+ */
+#ifndef GPX_SENTENCES_H
+#define GPX_SENTENCES_H
+
+#include <stdint.h>
+
+#include <string>
+
+/* Bytes of a text field that the handheld keeps. */
+enum { WPT_NAME_MAX = 20, WPT_COMMENT_MAX = 46, TRACK_NAME_MAX = 255 };
+
+/*
+ * The UTF-8 text (expat's) as Windows-1252 of at most max bytes: each
+ * character its byte, "?" where the code page has none (and for a byte
+ * that is no UTF-8), a blank for "," "*" "$" and control characters, which
+ * would break the sentence.
+ */
+std::string mag_text(const std::string &utf8, size_t max);
+
+/*
+ * The decimal number that text holds, blanks around it allowed, into *v.
+ * false when text holds no finite number or more than one.
+ */
+bool parse_decimal(const std::string &text, double *v);
+
+/*
+ * "ddmm.mmmm,N|S,dddmm.mmmm,E|W" for a position in degrees (latitude -90
+ * to 90, longitude -180 to 180): minutes with four decimals, rounded, the
+ * carry going into the degrees.  The same text on every platform.
+ */
+std::string mag_position(double lat, double lon);
+
+/* An altitude in metres (of magnitude below ELE_LIMIT) rounded to whole
+ * metres, halves away from zero. */
+static const double ELE_LIMIT = 1e9;
+long mag_metres(double ele);
+
+/* A time of day and date as a track point holds them. */
+struct mag_time {
+	char hms[sizeof "hhmmss.cc"];
+	char date[sizeof "ddmmyy"];
+};
+
+enum time_status { TIME_OK, TIME_INVALID, TIME_OUT_OF_RANGE };
+
+/*
+ * The xsd:dateTime text ("YYYY-MM-DDThh:mm:ss", a fraction of the second,
+ * "Z" or an offset "+hh:mm" or "-hh:mm"; no zone is UTC; blanks around it
+ * allowed) into *t in UTC, its hundredths truncated.  TIME_OUT_OF_RANGE
+ * for a moment before 2000-01-01 or from 2100-01-01 on, which a two-digit
+ * year cannot hold; TIME_INVALID for a text that is no such time.
+ */
+enum time_status parse_gpx_time(const std::string &text, struct mag_time *t);
+
+/* "$body*HH": HH the exclusive or of the bytes of body, as two upper-case
+ * hex digits. */
+std::string mag_sentence(const std::string &body);
+
+#endif

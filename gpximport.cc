@@ -1,0 +1,164 @@
+/* SPDX-License-Identifier: MIT */
+/*
+ * gpximport: puts the waypoints, routes and tracks of a GPX file onto the
+ * handheld, as a Wexlar database of Magellan sentences.
+ *
+ * The whole document is read and checked before the output is created,
+ * and the output is replaced whole, so a refused or failed run leaves
+ * every file as it was.
+ */
+#include <errno.h>
+#include <fcntl.h>
+#include <stdio.h>
+#include <string.h>
+#include <sys/stat.h>
+#include <time.h>
+#include <unistd.h>
+
+#include <string>
+
+#include "importer.h"
+#include "pdbimage.h"
+#include "replace.h"
+#include "version.h"
+
+static const char PROG[] = "gpximport";
+
+/* Seconds from 1904-01-01, the Palm epoch, to 1970-01-01. */
+static const uint32_t PALM_EPOCH_OFFSET = 2082844800u;
+
+static const char USAGE[] = "Usage: gpximport GPXFILE [PDBFILE | -]\n";
+
+static const char HELP[] =
+    "Puts the waypoints, routes and tracks of a GPX 1.0 or 1.1 file onto a\n"
+    "Palm handheld: writes them as a Wexlar database of Magellan sentences,\n"
+    "PDBFILE (by default GPXFILE's name with .pdb, here; - for standard\n"
+    "output).\n";
+
+/* "gpximport: " and the rest of the message on standard error. */
+static void complain(const std::string &what)
+{
+	fprintf(stderr, "%s: %s\n", PROG, what.c_str());
+}
+
+static void complain_errno(const std::string &name)
+{
+	complain(name + ": " + strerror(errno));
+}
+
+/* The part of path after its last '/'. */
+static std::string base_name(const std::string &path)
+{
+	size_t slash = path.rfind('/');
+	return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+/* name without its last '.' and what follows. */
+static std::string stem(const std::string &name)
+{
+	size_t dot = name.rfind('.');
+	return dot == std::string::npos ? name : name.substr(0, dot);
+}
+
+/* Writes all of image to fd; -1 on failure with errno set. */
+static int write_all(int fd, const std::string &image)
+{
+	const char *p = image.data();
+	size_t left = image.size();
+	while (left > 0) {
+		ssize_t n = write(fd, p, left);
+		if (n < 0 && errno == EINTR)
+			continue;
+		if (n < 0)
+			return -1;
+		p += n;
+		left -= (size_t)n;
+	}
+	return 0;
+}
+
+/* True (after a message) when outname names the open input itself. */
+static bool is_input(int in, const std::string &outname)
+{
+	struct stat a, b;
+	if (fstat(in, &a) != 0 || stat(outname.c_str(), &b) != 0 ||
+	    a.st_dev != b.st_dev || a.st_ino != b.st_ino)
+		return false;
+	complain(outname + ": input and output are the same file");
+	return true;
+}
+
+/* Reads the GPX file into *records; false after a message. */
+static bool read_gpx(const std::string &inname, const std::string &outname,
+		     struct gpx_records *records)
+{
+	int in = open(inname.c_str(), O_RDONLY | O_CLOEXEC);
+	if (in < 0) {
+		complain_errno(inname);
+		return false;
+	}
+	struct gpx_error error;
+	bool ok = !is_input(in, outname) &&
+		  gpx_import(in, records, &error) == 0;
+	if (!ok && !error.message.empty()) {
+		std::string where = inname;
+		if (error.line > 0)
+			where += ":" + std::to_string(error.line) + ":" +
+				 std::to_string(error.column);
+		complain(where + ": " + error.message);
+	}
+	close(in);
+	return ok;
+}
+
+/* Writes image to the output, replaced whole; false after a message. */
+static bool write_output(const std::string &outname, const std::string &image)
+{
+	if (outname == "-") {
+		if (write_all(STDOUT_FILENO, image) == 0)
+			return true;
+		complain_errno("standard output");
+		return false;
+	}
+	struct replace_file rf;
+	int fd = replace_open(&rf, outname.c_str(), 0666);
+	if (fd < 0) {
+		complain_errno(outname);
+		return false;
+	}
+	bool ok = write_all(fd, image) == 0 && replace_sync(&rf) == 0;
+	int saved = errno;
+	if (close(fd) != 0 && ok)
+		ok = false;
+	else
+		errno = saved;
+	if (ok && replace_commit(&rf) == 0)
+		return true;
+	complain_errno(outname);
+	replace_abort(&rf);
+	return false;
+}
+
+int main(int argc, char **argv)
+{
+	if (wants_version(argc, argv))
+		return print_version(PROG);
+	if (argc == 2 && strcmp(argv[1], "--help") == 0) {
+		printf("%s%s", USAGE, HELP);
+		return fclose(stdout) == 0 ? 0 : 1;
+	}
+	if (argc != 2 && argc != 3) {
+		fputs(USAGE, stderr);
+		return 1;
+	}
+	std::string inname = argv[1];
+	std::string outname =
+	    argc == 3 ? argv[2] : stem(base_name(inname)) + ".pdb";
+	struct gpx_records records;
+	if (!read_gpx(inname, outname, &records))
+		return 1;
+	uint32_t secs = (uint32_t)time(NULL) + PALM_EPOCH_OFFSET;
+	std::string image =
+	    pdb_image(records, stem(base_name(outname)), secs);
+	return write_output(outname, image) ? 0 : 1;
+}

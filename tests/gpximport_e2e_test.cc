@@ -1,0 +1,330 @@
+// SPDX-License-Identifier: MIT
+// gpximport run as a program: the sentences GPX gives, the refusals, and
+// the way back through trkexport.
+#include <gtest/gtest.h>
+#include <math.h>
+#include <sys/stat.h>
+
+#include <regex>
+#include <string>
+#include <vector>
+
+#include "pdbfile.h"
+#include "run.h"
+
+using pdbfile::be16;
+using pdbfile::be32;
+using pdbfile::read_file;
+using pdbfile::write_file;
+
+namespace {
+
+const std::string GPXIMPORT = GPXIMPORT_PATH;
+const std::string GPSIMPORT = GPSIMPORT_PATH;
+const std::string LINEDUMP = LINEDUMP_PATH;
+const std::string TRKEXPORT = TRKEXPORT_PATH;
+
+const std::string GPX11 =
+    "<gpx version=\"1.1\" xmlns=\"http://www.topografix.com/GPX/1/1\">";
+const std::string GPX10 =
+    "<gpx version=\"1.0\" xmlns=\"http://www.topografix.com/GPX/1/0\">";
+
+// The texts of the records of a database, without their LF and NUL.
+std::vector<std::string> records_of(const std::string &db)
+{
+	std::vector<std::string> texts;
+	size_t n = be16(db, 76);
+	for (size_t i = 0; i < n; i++) {
+		size_t start = be32(db, 78 + 8 * i);
+		size_t end = i + 1 < n ? be32(db, 78 + 8 * (i + 1)) : db.size();
+		texts.push_back(db.substr(start, end - start - 2));
+	}
+	return texts;
+}
+
+class GpxImport : public testing::Test {
+      protected:
+	run::TempDir dir;
+
+	run::Result import(const std::vector<std::string> &args)
+	{
+		std::vector<std::string> argv = {GPXIMPORT};
+		argv.insert(argv.end(), args.begin(), args.end());
+		return run::program(argv, dir.path());
+	}
+	// The records that the document gives.
+	std::vector<std::string> sentences(const std::string &doc)
+	{
+		write_file(dir / "in.gpx", doc);
+		run::Result r = import({"in.gpx", "-"});
+		EXPECT_EQ(r.status, 0) << r.err;
+		EXPECT_EQ(r.err, "");
+		return r.status == 0 ? records_of(r.out)
+				     : std::vector<std::string>{};
+	}
+};
+
+TEST_F(GpxImport, SnippetsGiveTheirSentences)
+{
+	struct Row {
+		std::string what, doc;
+		std::vector<std::string> want;
+	} rows[] = {
+	    {"a waypoint, GPX 1.1",
+	     GPX11 + "<wpt lat=\"47.418717\" lon=\"-10.983333\"><ele>904.5"
+		     "</ele><name>Peak</name><cmt>view</cmt><desc>d</desc>"
+		     "</wpt></gpx>",
+	     {"$PMGNWPL,4725.1230,N,01059.0000,W,0000905,M,Peak,view,a*71"}},
+	    {"GPX 1.0, no elevation, desc as comment, south and east",
+	     "<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?>" + GPX10 +
+		 "<wpt lat=\"-0.5\" lon=\"179.99999999\"><desc>caf\xE9"
+		 "</desc></wpt></gpx>",
+	     {"$PMGNWPL,0030.0000,S,18000.0000,E,0000000,M,WPT001,caf\xE9,a*"
+	      "AC"}},
+	    {"no namespace, mapping, cutting, entities and CDATA",
+	     "<gpx><wpt lat=\"1\" lon=\"2\"><name>a,b*c$d\te&#x20AC;&#x4E00;"
+	     "<![CDATA[<x>]]>123456789</name><cmt>" +
+		 std::string(50, 'c') + "</cmt></wpt></gpx>",
+	     {"$PMGNWPL,0100.0000,N,00200.0000,E,0000000,M,a b c d e\x80?<x>"
+	      "123456,cccccccccccccccccccccccccccccccccccccccccccccc,a*F4"}},
+	    {"a route: known waypoint, a new one, a name taken, a nameless",
+	     GPX11 + "<wpt lat=\"1\" lon=\"2\"><name>A</name></wpt>"
+		     "<rte><rtept lat=\"1\" lon=\"2\"><name>A</name></rtept>"
+		     "<rtept lat=\"3\" lon=\"4\"><name>A</name></rtept>"
+		     "<rtept lat=\"5\" lon=\"6\"/></rte>"
+		     "<rte><rtept lat=\"3\" lon=\"4\"><name>A</name></rtept>"
+		     "</rte></gpx>",
+	     {"$PMGNWPL,0100.0000,N,00200.0000,E,0000000,M,A,,a*16",
+	      "$PMGNWPL,0300.0000,N,00400.0000,E,0000000,M,A2,,a*20",
+	      "$PMGNWPL,0500.0000,N,00600.0000,E,0000000,M,WPT001,,a*35",
+	      "$PMGNRTE,2,1,c,1,A,a,A2,a*34", "$PMGNRTE,2,2,c,1,WPT001,a*06",
+	      "$PMGNRTE,1,1,c,2,A2,a*14"}},
+	    {"a full name made unique keeps 20 bytes",
+	     GPX11 + "<wpt lat=\"1\" lon=\"2\"><name>" + std::string(25, 'n') +
+		 "</name></wpt><wpt lat=\"1\" lon=\"3\"><name>" +
+		 std::string(21, 'n') + "</name></wpt></gpx>",
+	     {"$PMGNWPL,0100.0000,N,00200.0000,E,0000000,M," +
+		  std::string(20, 'n') + ",,a*57",
+	      "$PMGNWPL,0100.0000,N,00300.0000,E,0000000,M," +
+		  std::string(19, 'n') + "2,,a*0A"}},
+	    {"track points: zones, truncated hundredths, fix, gaps",
+	     GPX11 + "<trk><name>Day 1</name><trkseg>"
+		     "<trkpt lat=\"47.1\" lon=\"10.2\"><ele>-12.5</ele>"
+		     "<time>2026-08-14T01:42:05.259+02:30</time></trkpt>"
+		     "<trkpt lat=\"47.1\" lon=\"10.2\"><time> 2099-12-31T23:59:59"
+		     "</time><fix>none</fix></trkpt></trkseg></trk>"
+		     "<trk><trkseg><trkpt lat=\"0\" lon=\"0\"><ele>904</ele>"
+		     "<time>2000-01-01T00:00:00.5-00:00</time></trkpt>"
+		     "</trkseg></trk></gpx>",
+	     {"$PMGNTRK,4706.0000,N,01012.0000,E,-0013,M,231205.25,A,Day 1,"
+	      "130826*2B",
+	      "$PMGNTRK,4706.0000,N,01012.0000,E,,M,235959.00,V,Day 1,311299"
+	      "*1D",
+	      "$PMGNTRK,0000.0000,N,00000.0000,E,00904,M,000000.50,A,,010100"
+	      "*78"}},
+	    {"minutes carry into the degrees; extensions are skipped",
+	     "<gpx xmlns=\"http://www.topografix.com/GPX/1/1\" xmlns:x=\"u\">"
+	     "<wpt lat=\"9.99999999\" lon=\"-0.0\"><name>C</name>"
+	     "<extensions><x:name>no</x:name><name>no</name></extensions>"
+	     "</wpt><x:wpt lat=\"1\" lon=\"1\"/></gpx>",
+	     {"$PMGNWPL,1000.0000,N,00000.0000,E,0000000,M,C,,a*16"}},
+	};
+	for (const Row &r : rows)
+		EXPECT_EQ(sentences(r.doc), r.want) << r.what;
+}
+
+TEST_F(GpxImport, RefusalsChangeNothing)
+{
+	const std::string pt = "<trk><trkseg><trkpt lat=\"1\" lon=\"2\">";
+	std::string many = GPX11;
+	for (int i = 0; i < 65536; i++)
+		many += "<wpt lat=\"1\" lon=\"2\"/>";
+	many += "<unclosed";
+	struct Row {
+		std::string doc, err;
+	} rows[] = {
+	    {GPX11 + "<wpt lat=\"1\" lon=\"2\"></gpx>",
+	     "in.gpx:1:85: mismatched tag"},
+	    {"<kml/>", "in.gpx:1:1: not a GPX document"},
+	    {"<gpx xmlns=\"urn:other\"/>", "in.gpx:1:1: not a GPX document"},
+	    {"<!DOCTYPE gpx [<!ENTITY x SYSTEM \"file:///etc/passwd\">]>\n<gpx>"
+	     "<wpt lat=\"1\" lon=\"2\"><name>&x;</name></wpt></gpx>",
+	     "in.gpx:2:33: error in processing external entity reference"},
+	    {"<!DOCTYPE gpx [<!ENTITY a \"aaaaaaaaaa\">"
+	     "<!ENTITY b \"&a;&a;&a;&a;&a;&a;&a;&a;&a;&a;\">"
+	     "<!ENTITY c \"&b;&b;&b;&b;&b;&b;&b;&b;&b;&b;\">"
+	     "<!ENTITY d \"&c;&c;&c;&c;&c;&c;&c;&c;&c;&c;\">"
+	     "<!ENTITY e \"&d;&d;&d;&d;&d;&d;&d;&d;&d;&d;\">"
+	     "<!ENTITY f \"&e;&e;&e;&e;&e;&e;&e;&e;&e;&e;\">"
+	     "<!ENTITY g \"&f;&f;&f;&f;&f;&f;&f;&f;&f;&f;\">"
+	     "<!ENTITY h \"&g;&g;&g;&g;&g;&g;&g;&g;&g;&g;\">]>"
+	     "<gpx><wpt lat=\"1\" lon=\"2\"><name>&h;</name></wpt></gpx>",
+	     "in.gpx:1:382: limit on input amplification factor (from DTD "
+	     "and entities) breached"},
+	    {"<gpx>" + pt + "<time>1999-12-31T23:59:59.99Z</time></trkpt>",
+	     "in.gpx:1:19: time \"1999-12-31T23:59:59.99Z\" is not from 2000 "
+	     "to 2099 (UTC), which a two-digit year holds"},
+	    {"<gpx>" + pt + "<time>2099-12-31T23:30:00-00:30</time></trkpt>",
+	     "in.gpx:1:19: time \"2099-12-31T23:30:00-00:30\" is not from "
+	     "2000 to 2099 (UTC), which a two-digit year holds"},
+	    {"<gpx>" + pt + "<time>2026-02-29T00:00:00Z</time></trkpt>",
+	     "in.gpx:1:19: time \"2026-02-29T00:00:00Z\" is not a date and "
+	     "time"},
+	    {"<gpx><wpt lat=\"-90.0001\" lon=\"0\"/></gpx>",
+	     "in.gpx:1:6: latitude \"-90.0001\" is not a number from -90 to "
+	     "90"},
+	    {"<gpx><wpt lat=\"0\" lon=\"nan\"/></gpx>",
+	     "in.gpx:1:6: longitude \"nan\" is not a number from -180 to 180"},
+	    {"<gpx><wpt lat=\"0\" lon=\"1\"><ele>1e9</ele></wpt></gpx>",
+	     "in.gpx:1:6: elevation \"1e9\" is not a number of metres below "
+	     "10^9"},
+	    {many,
+	     "in.gpx:1:1441832: more than 65535 records: 65535 is the most a "
+	     "database holds"},
+	};
+	write_file(dir / "in.pdb", "earlier");
+	for (const Row &r : rows) {
+		write_file(dir / "in.gpx", r.doc);
+		run::Result res = import({"in.gpx"});
+		EXPECT_EQ(res.status, 1) << r.err;
+		EXPECT_EQ(res.err, "gpximport: " + r.err + "\n");
+		EXPECT_EQ(read_file(dir / "in.pdb"), "earlier") << r.err;
+	}
+	// The command line, a missing input, the input as the output.
+	struct Call {
+		std::vector<std::string> args;
+		int status;
+		std::string out, err;
+	} calls[] = {
+	    {{}, 1, "", "Usage: gpximport GPXFILE [PDBFILE | -]\n"},
+	    {{"a", "b", "c"}, 1, "", "Usage: gpximport GPXFILE [PDBFILE | -]\n"},
+	    {{"--version"}, 0, "gpximport 1.0.0\n", ""},
+	    {{"missing.gpx"}, 1, "",
+	     "gpximport: missing.gpx: No such file or directory\n"},
+	    {{"in.gpx", "./in.gpx"}, 1, "",
+	     "gpximport: ./in.gpx: input and output are the same file\n"},
+	};
+	for (const Call &c : calls) {
+		run::Result res = import(c.args);
+		EXPECT_EQ(res.status, c.status);
+		EXPECT_EQ(res.out, c.out);
+		EXPECT_EQ(res.err, c.err);
+	}
+	EXPECT_EQ(read_file(dir / "in.gpx"), many);
+	run::Result help = import({"--help"});
+	EXPECT_EQ(help.status, 0);
+	EXPECT_EQ(help.out.rfind("Usage: gpximport GPXFILE [PDBFILE | -]\n", 0),
+		  0u);
+}
+
+TEST_F(GpxImport, SameDatabaseAsGpsimportButTheTimes)
+{
+	write_file(dir / "in.gpx",
+		   GPX11 + "<wpt lat=\"1\" lon=\"2\"><name>A</name></wpt><trk>"
+			   "<trkseg><trkpt lat=\"1\" lon=\"2\"/></trkseg></trk>"
+			   "</gpx>");
+	ASSERT_EQ(mkdir((dir / "sub").c_str(), 0777), 0);
+	ASSERT_EQ(import({"in.gpx"}).status, 0);  // to in.pdb, named "in"
+	ASSERT_EQ(run::program({LINEDUMP, "in.pdb", "sub/in.txt"}, dir.path())
+		      .status,
+		  0);
+	ASSERT_EQ(run::program({GPSIMPORT, "in.txt", "in.pdb"}, dir / "sub")
+		      .status,
+		  0);
+	std::string ours = read_file(dir / "in.pdb");
+	std::string theirs = read_file(dir / "sub/in.pdb");
+	ASSERT_EQ(ours.size(), theirs.size());
+	EXPECT_EQ(ours.substr(0, 36), theirs.substr(0, 36));
+	EXPECT_EQ(ours.substr(44), theirs.substr(44));
+	struct stat st;
+	ASSERT_EQ(stat((dir / "in.pdb").c_str(), &st), 0);
+	mode_t mask = umask(0);
+	umask(mask);
+	EXPECT_EQ(st.st_mode & 0777, 0666 & ~mask);
+}
+
+// One point of a document that trkexport wrote: its element, position,
+// elevation, name and time.
+struct Point {
+	std::string kind;
+	double lat, lon, ele;
+	std::string name, time;
+};
+
+std::vector<Point> points_of(const std::string &gpx)
+{
+	static const std::regex element(
+	    "<(wpt|rtept|trkpt) lat=\"([^\"]*)\" lon=\"([^\"]*)\">\n"
+	    "(?:\t<ele>([^<]*)</ele>\n)?(?:\t<name>([^<]*)</name>\n)?"
+	    "(?:\t<cmt>[^<]*</cmt>\n)?(?:\t<time>([^<]*)</time>\n)?");
+	std::vector<Point> points;
+	for (std::sregex_iterator m(gpx.begin(), gpx.end(), element), end;
+	     m != end; ++m)
+		points.push_back({(*m)[1], std::stod((*m)[2]),
+				  std::stod((*m)[3]),
+				  (*m)[4].matched ? std::stod((*m)[4]) : 0.0,
+				  (*m)[5], (*m)[6]});
+	return points;
+}
+
+TEST_F(GpxImport, RoundTripThroughTrkexport)
+{
+	const std::string doc =
+	    GPX11 +
+	    "<wpt lat=\"47.418717\" lon=\"10.983333\"><ele>904.4</ele>"
+	    "<name>Ridge Top</name><cmt>view</cmt></wpt>"
+	    "<wpt lat=\"-33.856843\" lon=\"-151.215297\"><ele>-3</ele>"
+	    "<name>Caf\xC3\xA9 &amp; Co</name></wpt>"
+	    "<rte><name>One</name><rtept lat=\"47.418717\" lon=\"10.983333\">"
+	    "<name>Ridge Top</name></rtept><rtept lat=\"1.000001\" "
+	    "lon=\"179.999999\"><ele>12</ele><name>Far East</name></rtept>"
+	    "<rtept lat=\"-89.999999\" lon=\"0.000001\"><name>South</name>"
+	    "</rtept></rte><rte><rtept lat=\"-33.856843\" lon=\"-151.215297\">"
+	    "<name>Caf\xC3\xA9 &amp; Co</name></rtept></rte>"
+	    "<trk><name>Morning</name><trkseg><trkpt lat=\"47.1\" lon=\"10.2\">"
+	    "<ele>901</ele><time>2026-08-14T07:42:05.25Z</time></trkpt>"
+	    "</trkseg><trkseg><trkpt lat=\"47.123457\" lon=\"10.234568\">"
+	    "<ele>902</ele><time>2026-08-14T07:43:00Z</time></trkpt></trkseg>"
+	    "</trk><trk><name>Evening</name><trkseg><trkpt lat=\"-47.5\" "
+	    "lon=\"-10.5\"><ele>0</ele><time>2099-12-31T23:59:59.99Z</time>"
+	    "</trkpt></trkseg></trk></gpx>";
+	const std::vector<Point> want = {
+	    {"wpt", 47.418717, 10.983333, 904, "Ridge Top", ""},
+	    {"wpt", -33.856843, -151.215297, -3, "Caf\xC3\xA9 &amp; Co", ""},
+	    {"wpt", 1.000001, 179.999999, 12, "Far East", ""},
+	    {"wpt", -89.999999, 0.000001, 0, "South", ""},
+	    {"rtept", 47.418717, 10.983333, 904, "Ridge Top", ""},
+	    {"rtept", 1.000001, 179.999999, 12, "Far East", ""},
+	    {"rtept", -89.999999, 0.000001, 0, "South", ""},
+	    {"rtept", -33.856843, -151.215297, -3, "Caf\xC3\xA9 &amp; Co", ""},
+	    {"trkpt", 47.1, 10.2, 901, "", "2026-08-14T07:42:05.25Z"},
+	    {"trkpt", 47.123457, 10.234568, 902, "", "2026-08-14T07:43:00.00Z"},
+	    {"trkpt", -47.5, -10.5, 0, "", "2099-12-31T23:59:59.99Z"},
+	};
+	write_file(dir / "trip.gpx", doc);
+	ASSERT_EQ(import({"trip.gpx"}).status, 0);
+	run::Result r = run::program(
+	    {TRKEXPORT, "gpx", dir / "trip.pdb", dir / "back.gpx"});
+	ASSERT_EQ(r.status, 0) << r.err;
+	EXPECT_EQ(r.err, "");
+	std::string back = read_file(dir / "back.gpx");
+	std::vector<Point> got = points_of(back);
+	ASSERT_EQ(got.size(), want.size());
+	for (size_t i = 0; i < want.size(); i++) {
+		EXPECT_EQ(got[i].kind, want[i].kind) << i;
+		EXPECT_NEAR(got[i].lat, want[i].lat, 2e-6) << i;
+		EXPECT_NEAR(got[i].lon, want[i].lon, 2e-6) << i;
+		EXPECT_NEAR(got[i].ele, want[i].ele, 0.5) << i;
+		EXPECT_EQ(got[i].name, want[i].name) << i;
+		EXPECT_EQ(got[i].time, want[i].time) << i;
+	}
+	// Two routes, and the tracks by their names.
+	EXPECT_NE(back.find("</rte>\n<rte>\n<number>2</number>"),
+		  std::string::npos);
+	EXPECT_NE(back.find("<name>Morning</name>\n<trkseg>\n<trkpt lat=\"47.1"),
+		  std::string::npos);
+	EXPECT_NE(back.find("<name>Evening</name>\n<trkseg>\n<trkpt lat=\"-47"),
+		  std::string::npos);
+}
+
+}  // namespace
