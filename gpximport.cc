@@ -60,11 +60,11 @@ static std::string stem(const std::string &name)
 	return dot == std::string::npos ? name : name.substr(0, dot);
 }
 
-/* Writes all of image to fd; -1 on failure with errno set. */
-static int write_all(int fd, const std::string &image)
+/* Writes all of bytes to fd; -1 on failure with errno set. */
+static int write_all(int fd, const std::string &bytes)
 {
-	const char *p = image.data();
-	size_t left = image.size();
+	const char *p = bytes.data();
+	size_t left = bytes.size();
 	while (left > 0) {
 		ssize_t n = write(fd, p, left);
 		if (n < 0 && errno == EINTR)
@@ -111,11 +111,22 @@ static bool read_gpx(const std::string &inname, const std::string &outname,
 	return ok;
 }
 
-/* Writes image to the output, replaced whole; false after a message. */
-static bool write_output(const std::string &outname, const std::string &image)
+/* The database file: its head, then the records. */
+static int write_database(int fd, const std::string &head,
+			  const struct gpx_records &records)
+{
+	return write_all(fd, head) == 0 && write_all(fd, records.bytes) == 0
+		   ? 0
+		   : -1;
+}
+
+/* Writes the database to the output, replaced whole; false after a
+ * message. */
+static bool write_output(const std::string &outname, const std::string &head,
+			 const struct gpx_records &records)
 {
 	if (outname == "-") {
-		if (write_all(STDOUT_FILENO, image) == 0)
+		if (write_database(STDOUT_FILENO, head, records) == 0)
 			return true;
 		complain_errno("standard output");
 		return false;
@@ -126,7 +137,8 @@ static bool write_output(const std::string &outname, const std::string &image)
 		complain_errno(outname);
 		return false;
 	}
-	bool ok = write_all(fd, image) == 0 && replace_sync(&rf) == 0;
+	bool ok = write_database(fd, head, records) == 0 &&
+		  replace_sync(&rf) == 0;
 	int saved = errno;
 	if (close(fd) != 0 && ok)
 		ok = false;
@@ -158,7 +170,6 @@ int main(int argc, char **argv)
 	if (!read_gpx(inname, outname, &records))
 		return 1;
 	uint32_t secs = (uint32_t)time(NULL) + PALM_EPOCH_OFFSET;
-	std::string image =
-	    pdb_image(records, stem(base_name(outname)), secs);
-	return write_output(outname, image) ? 0 : 1;
+	std::string head = pdb_head(records, stem(base_name(outname)), secs);
+	return write_output(outname, head, records) ? 0 : 1;
 }

@@ -1,7 +1,9 @@
 // SPDX-License-Identifier: MIT
 // Loading and exporting a track log of 1k, 8k and 65535 records (the most a
 // database holds), in process and as whole program runs, beside GPSBabel
-// converting the same points from Magellan text to GPX.
+// converting the same points from Magellan text to GPX; and importing GPX
+// documents of as many track points, beside GPSBabel turning them into
+// Magellan text.
 #include <benchmark/benchmark.h>
 #include <fcntl.h>
 #include <stdio.h>
@@ -20,6 +22,7 @@
 namespace {
 
 const char *const TRKEXPORT = TRKEXPORT_PATH;
+const char *const GPXIMPORT = GPXIMPORT_PATH;
 
 // The n-th position report of a long walk: a point every 2.5 seconds.
 std::string report(int n)
@@ -78,6 +81,33 @@ const Files &files(int n)
 	close(fd);
 	free_pdb(db);
 	return made[n] = f;
+}
+
+// A GPX 1.1 document of n track points of that walk, about 100 bytes a
+// point, as a phone app writes one; made once per size.
+const std::string &gpx_doc(int n)
+{
+	static std::map<int, std::string> made;
+	auto it = made.find(n);
+	if (it != made.end())
+		return it->second;
+	std::string path = "/tmp/wexlar-bench-" + std::to_string(n) + ".gpx";
+	FILE *out = fopen(path.c_str(), "w");
+	fprintf(out, "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<gpx "
+		     "version=\"1.1\" creator=\"bench\" "
+		     "xmlns=\"http://www.topografix.com/GPX/1/1\">\n<trk>"
+		     "<name>Bench</name><trkseg>\n");
+	for (int i = 0; i < n; i++) {
+		long t = 6 * 3600L + i * 5L / 2;
+		fprintf(out,
+			"<trkpt lat=\"%.7f\" lon=\"%.7f\"><ele>%.1f</ele>"
+			"<time>2026-08-%02ldT%02ld:%02ld:%02ldZ</time></trkpt>\n",
+			47.4 + i * 1e-5, 10.98 + i * 1.3e-5, 900 + i % 1200 * 0.7,
+			14 + t / 86400, t / 3600 % 24, t / 60 % 60, t % 60);
+	}
+	fprintf(out, "</trkseg></trk>\n</gpx>\n");
+	fclose(out);
+	return made[n] = path;
 }
 
 struct pdb *load(const std::string &path)
@@ -185,6 +215,19 @@ void BM_GpsbabelGpx(benchmark::State &state)
 			    "-o", "gpx", "-F", "/tmp/wexlar-bench-babel.gpx"});
 }
 
+void BM_Gpximport(benchmark::State &state)
+{
+	run_program(state, {GPXIMPORT, gpx_doc((int)state.range(0)),
+			    "/tmp/wexlar-bench-import.pdb"});
+}
+
+void BM_GpsbabelFromGpx(benchmark::State &state)
+{
+	run_program(state, {"gpsbabel", "-t", "-i", "gpx", "-f",
+			    gpx_doc((int)state.range(0)), "-o", "magellan",
+			    "-F", "/tmp/wexlar-bench-babel.txt"});
+}
+
 #define SIZES Arg(1024)->Arg(8192)->Arg(65535)
 BENCHMARK(BM_Load)->SIZES->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Export<parsewexlarfilegpx>)->SIZES->Unit(benchmark::kMillisecond);
@@ -198,6 +241,9 @@ BENCHMARK(BM_TrkexportCsv)->SIZES->UseManualTime()->Unit(benchmark::kMillisecond
 BENCHMARK(BM_TrkexportMapSend)
     ->SIZES->UseManualTime()->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_GpsbabelGpx)->SIZES->UseManualTime()->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Gpximport)->SIZES->UseManualTime()->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_GpsbabelFromGpx)
+    ->SIZES->UseManualTime()->Unit(benchmark::kMillisecond);
 
 }  // namespace
 

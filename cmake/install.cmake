@@ -1,9 +1,9 @@
 # SPDX-License-Identifier: MIT
-# What a distribution packages: the five programs and their manual pages,
+# What a distribution packages: the six programs and their manual pages,
 # the libraries with their headers, a CMake package and pkg-config files,
 # the licence; and the DEB and TGZ packages of all that (cpack).
 
-install(TARGETS trkexport msexport gpsimport linedump pdbinfo
+install(TARGETS trkexport msexport gpsimport gpximport linedump pdbinfo
         RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 install(TARGETS palmdb track EXPORT wexlarTargets
         ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR}
@@ -11,8 +11,8 @@ install(TARGETS palmdb track EXPORT wexlarTargets
         RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 install(FILES palmdb/palm.h palmdb/pdb.h palmdb/util.h track/mag.h
         DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/wexlar)
-install(FILES man/trkexport.1 man/msexport.1 man/gpsimport.1 man/linedump.1
-              man/pdbinfo.1
+install(FILES man/trkexport.1 man/msexport.1 man/gpsimport.1 man/gpximport.1
+              man/linedump.1 man/pdbinfo.1
         DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
 # Debian's place and name for the licence of a package.
 install(FILES LICENSE DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/doc/wexlar
@@ -52,7 +52,8 @@ set(CPACK_PACKAGE_DESCRIPTION
     "Desktop tools for the Wexlar track logger on Palm OS handhelds: "
     "trkexport and msexport turn a track-log database into a GPX track, "
     "CSV lines or a MapSend track file; gpsimport packs a text file of "
-    "Magellan position reports into a database for the handheld; linedump "
+    "Magellan position reports into a database for the handheld, gpximport "
+    "the waypoints, routes and tracks of a GPX file; linedump "
     "turns such a database back into text; pdbinfo shows what any Palm "
     "database holds.  With the libraries libpalmdb "
     "(Palm database reader and writer) and libtrack (position report "
@@ -62,6 +63,6 @@ set(CPACK_RESOURCE_FILE_LICENSE ${CMAKE_SOURCE_DIR}/LICENSE)
 set(CPACK_GENERATOR DEB TGZ)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION utils)
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "libc6, libstdc++6")
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "libc6, libstdc++6, libexpat1")
 set(CPACK_DEBIAN_PACKAGE_HOMEPAGE "https://wexlar.example.org/")
 include(CPack)

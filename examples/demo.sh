@@ -2,13 +2,15 @@
 # SPDX-License-Identifier: MIT
 # Runs the whole road on the sample track: text to database, database to
 # GPX 1.0 and 1.1, CSV and MapSend, a named MapSend track, the database back
-# to text, and a look inside the database.
+# to text, the GPX 1.1 export back into a database, and a look inside the
+# database.
 # Usage: demo.sh BINDIR OUTDIR TRACK
 set -eu
 bin=$1 out=$2 track=$3
 mkdir -p "$out"
 cd "$out"
-rm -f hike.pdb hike.gpx hike11.gpx hike.csv hike.ms ridge.ms hike-back.txt hike.info
+rm -f hike.pdb hike.gpx hike11.gpx hike.csv hike.ms ridge.ms hike-back.txt hike.info \
+	hike11.pdb hike11.gpx.back
 
 step() { echo "  $1"; shift; "$@"; }
 echo "Wexlar demo on $(basename "$track"), outputs in $out:"
@@ -27,6 +29,11 @@ if command -v xmllint >/dev/null 2>&1; then
 fi
 echo "$(grep -c '<trkpt' hike.gpx) track points; first CSV line: $(head -n 1 hike.csv)"
 echo "hike-back.txt is the input again, byte for byte"
+step "gpximport  -> hike11.pdb (hike11.gpx back onto the handheld)" "$bin/gpximport" hike11.gpx hike11.pdb
+step "trkexport  -> hike11.gpx.back (and out again)" "$bin/trkexport" gpx hike11.pdb hike11.gpx.back
+[ "$(grep -c '<trkpt' hike11.gpx.back)" = "$(grep -c '<trkpt' hike11.gpx)" ] ||
+	{ echo "hike11.gpx.back has other track points" >&2; exit 1; }
+echo "hike11.gpx.back has the same $(grep -c '<trkpt' hike11.gpx.back) track points"
 step "pdbinfo    -> hike.info (what the database holds)" sh -c '"$0" hike.pdb > hike.info' "$bin/pdbinfo"
 echo "hike.info, all but its record lines:"
 grep -v '^record ' hike.info | sed 's/^/  /'

@@ -16,7 +16,7 @@ const char GPX11_NAMESPACE[] = "http://www.topografix.com/GPX/1/1";
 const char NS_SEPARATOR = '|';
 
 /* Bytes read at a time. */
-enum { CHUNK = 64 * 1024 };
+enum { CHUNK = 256 * 1024 };
 
 /* What an element is to the reader; OTHER for everything it skips. */
 enum kind {
@@ -82,16 +82,26 @@ void stop(struct reader *r, const char *message)
 	XML_StopParser(r->parser, XML_FALSE);
 }
 
-/* Splits an expat name "namespace|local" (or "local") into its parts. */
-const char *local_name(const char *name, std::string *ns)
+/* The local part of an expat name "namespace|local" (or "local"); *ns_len
+ * gets the length of the namespace before it.  Most names are in the
+ * root's namespace ns, which is looked for first. */
+const char *local_name(const char *name, const std::string &ns,
+		       size_t *ns_len)
 {
-	const char *sep = strrchr(name, NS_SEPARATOR);
-	if (sep == NULL) {
-		ns->clear();
-		return name;
+	if (!ns.empty() && strncmp(name, ns.data(), ns.size()) == 0 &&
+	    name[ns.size()] == NS_SEPARATOR &&
+	    strchr(name + ns.size() + 1, NS_SEPARATOR) == NULL) {
+		*ns_len = ns.size();
+		return name + ns.size() + 1;
 	}
-	ns->assign(name, (size_t)(sep - name));
-	return sep + 1;
+	const char *sep = strrchr(name, NS_SEPARATOR);
+	*ns_len = sep != NULL ? (size_t)(sep - name) : 0;
+	return sep != NULL ? sep + 1 : name;
+}
+
+bool is_namespace(const char *name, size_t len, const std::string &ns)
+{
+	return len == ns.size() && memcmp(name, ns.data(), len) == 0;
 }
 
 /* The value of the attribute called name (in no namespace), or "". */
@@ -141,20 +151,21 @@ std::string *text_of(struct reader *r, kind parent, kind k)
 void XMLCALL on_start(void *data, const XML_Char *name, const XML_Char **atts)
 {
 	struct reader *r = (struct reader *)data;
-	std::string ns;
-	const char *local = local_name(name, &ns);
+	size_t ns_len;
+	const char *local = local_name(name, r->ns, &ns_len);
 	kind k = OTHER;
 	r->text = NULL; /* text within a child is not the parent's own */
 	if (r->depth == 0) {
+		r->ns.assign(name, ns_len);
 		if (strcmp(local, "gpx") != 0 ||
-		    !(ns.empty() || ns == GPX10_NAMESPACE ||
-		      ns == GPX11_NAMESPACE)) {
+		    !(ns_len == 0 || r->ns == GPX10_NAMESPACE ||
+		      r->ns == GPX11_NAMESPACE)) {
 			stop(r, "not a GPX document");
 			return;
 		}
-		r->ns = ns;
 		k = GPX;
-	} else if (r->depth <= DEPTH_KNOWN && ns == r->ns) {
+	} else if (r->depth <= DEPTH_KNOWN &&
+		   is_namespace(name, ns_len, r->ns)) {
 		kind parent = r->open[r->depth - 1];
 		k = kind_of(parent, local);
 		if (k == WPT || k == RTEPT || k == TRKPT)
@@ -191,8 +202,11 @@ void XMLCALL on_end(void *data, const XML_Char *)
 	struct reader *r = (struct reader *)data;
 	r->depth--;
 	kind k = r->depth < DEPTH_KNOWN ? r->open[r->depth] : OTHER;
+	bool track_name = k == NAME && r->depth > 0 &&
+			  r->open[r->depth - 1] == TRK;
 	r->text = NULL;
-	if (hand_over(r, k) < 0) {
+	if (track_name ? r->h->track_name(r->ctx, r->track_name) < 0
+		       : hand_over(r, k) < 0) {
 		r->stopped = true;
 		XML_StopParser(r->parser, XML_FALSE);
 	}

@@ -25,12 +25,14 @@ struct gpx_point {
  * What the reader hands over, in document order.  Each returns 0 to go on,
  * or -1 to stop the reading (after putting its reason in *error, see
  * gpx_read()).  The name of a route or track is given at its end, since
- * the document may give it after the points.
+ * the document may give it after the points; a track's name also as soon
+ * as its name element ends.
  */
 struct gpx_handler {
 	int (*waypoint)(void *ctx, const struct gpx_point *p);
 	int (*route_point)(void *ctx, const struct gpx_point *p);
 	int (*route_end)(void *ctx, const std::string &name);
+	int (*track_name)(void *ctx, const std::string &name);
 	int (*track_point)(void *ctx, const struct gpx_point *p);
 	int (*track_end)(void *ctx, const std::string &name);
 };

@@ -2,6 +2,10 @@
 #include "importer.h"
 
 #include <stdio.h>
+#include <sys/mman.h>
+#include <sys/stat.h>
+
+#include <algorithm>
 
 #include <string>
 #include <unordered_map>
@@ -17,7 +21,7 @@ namespace {
 struct place {
 	std::string name;     /* as the handheld holds it; empty: none */
 	std::string position; /* "ddmm.mmmm,N,dddmm.mmmm,E" */
-	long metres;	      /* 0 without an elevation */
+	std::string metres;   /* "0000904"; zero without an elevation */
 	std::string comment;
 };
 
@@ -27,13 +31,17 @@ struct importer {
 	std::vector<std::vector<place>> routes;
 	std::vector<place> route; /* the route being read */
 	size_t route_points;	  /* in all routes so far */
-	/* The points of the track being read, each its sentence's text
-	 * before the track's name and after it, and the records of the
-	 * tracks read. */
-	std::vector<std::pair<std::string, std::string>> pending;
+	/* The points of the track being read, one after the other, each its
+	 * sentence's text before the track's name and after it (ending at
+	 * marks 2i and 2i + 1); the records of the tracks read. */
+	std::string pending;
+	std::vector<size_t> marks;
+	bool named;	       /* the track's name came before its points */
+	std::string track;     /* its name as the handheld holds it */
 	std::string tracks;
 	std::vector<size_t> track_ends;
 	size_t track_points;
+	std::string body; /* room to build one sentence in */
 };
 
 /* text for a message: quoted, at most 40 bytes of it, bytes other than
@@ -60,6 +68,9 @@ int refuse(struct importer *im, const struct gpx_point *p,
 	return -1;
 }
 
+/* Bytes of a long track point record (with a track name of 32 bytes). */
+enum { TRACK_RECORD_ROOM = 112 };
+
 const char TOO_MANY[] =
     "more than 65535 records: 65535 is the most a database holds";
 
@@ -73,27 +84,46 @@ int check_count(struct importer *im, const struct gpx_point *p)
 	return least > RECORDS_MAX ? refuse(im, p, TOO_MANY) : 0;
 }
 
-/* The position and elevation of p into *pl; -1 after refusing p. */
-int read_place(struct importer *im, const struct gpx_point *p,
-	       struct place *pl, bool *has_ele)
+bool is_empty(const std::string &text)
 {
-	double lat, lon, ele = 0;
-	if (!parse_decimal(p->lat, &lat) || lat < -90 || lat > 90)
+	return text.find_first_not_of(" \t\r\n") == std::string::npos;
+}
+
+/* The position and elevation of p; -1 after refusing p. */
+int read_numbers(struct importer *im, const struct gpx_point *p, double *lat,
+		 double *lon, double *ele, bool *has_ele)
+{
+	if (!parse_decimal(p->lat.data(), p->lat.size(), lat) || *lat < -90 ||
+	    *lat > 90)
 		return refuse(im, p,
 			      "latitude " + quoted(p->lat) +
 				  " is not a number from -90 to 90");
-	if (!parse_decimal(p->lon, &lon) || lon < -180 || lon > 180)
+	if (!parse_decimal(p->lon.data(), p->lon.size(), lon) ||
+	    *lon < -180 || *lon > 180)
 		return refuse(im, p,
 			      "longitude " + quoted(p->lon) +
 				  " is not a number from -180 to 180");
-	*has_ele = p->ele.find_first_not_of(" \t\r\n") != std::string::npos;
-	if (*has_ele && (!parse_decimal(p->ele, &ele) || ele <= -ELE_LIMIT ||
-			 ele >= ELE_LIMIT))
+	*has_ele = !is_empty(p->ele);
+	*ele = 0;
+	if (*has_ele && (!parse_decimal(p->ele.data(), p->ele.size(), ele) ||
+			 *ele <= -ELE_LIMIT || *ele >= ELE_LIMIT))
 		return refuse(im, p,
 			      "elevation " + quoted(p->ele) +
 				  " is not a number of metres below 10^9");
-	pl->position = mag_position(lat, lon);
-	pl->metres = *has_ele ? mag_metres(ele) : 0;
+	return 0;
+}
+
+/* The waypoint or route point p into *pl; -1 after refusing p. */
+int read_place(struct importer *im, const struct gpx_point *p,
+	       struct place *pl)
+{
+	double lat, lon, ele;
+	bool has_ele;
+	if (read_numbers(im, p, &lat, &lon, &ele, &has_ele) < 0)
+		return -1;
+	char field[FIELD_ROOM];
+	pl->position.assign(field, put_position(field, lat, lon));
+	pl->metres.assign(field, put_metres(field, ele, 7));
 	pl->name = mag_text(p->name, WPT_NAME_MAX);
 	pl->comment =
 	    mag_text(p->cmt.empty() ? p->desc : p->cmt, WPT_COMMENT_MAX);
@@ -104,8 +134,7 @@ int on_waypoint(void *ctx, const struct gpx_point *p)
 {
 	struct importer *im = (struct importer *)ctx;
 	struct place pl;
-	bool has_ele;
-	if (read_place(im, p, &pl, &has_ele) < 0)
+	if (read_place(im, p, &pl) < 0)
 		return -1;
 	im->waypoints.push_back(std::move(pl));
 	return check_count(im, p);
@@ -115,8 +144,7 @@ int on_route_point(void *ctx, const struct gpx_point *p)
 {
 	struct importer *im = (struct importer *)ctx;
 	struct place pl;
-	bool has_ele;
-	if (read_place(im, p, &pl, &has_ele) < 0)
+	if (read_place(im, p, &pl) < 0)
 		return -1;
 	im->route.push_back(std::move(pl));
 	im->route_points++;
@@ -138,16 +166,34 @@ bool is_none(const std::string &fix)
 	return b != std::string::npos && fix.compare(b, e - b + 1, "none") == 0;
 }
 
+/* Appends text to out; returns the end. */
+char *put(char *out, const char *text)
+{
+	while (*text != '\0')
+		*out++ = *text++;
+	return out;
+}
+
+/* Appends one record: the sentence of body, LF and NUL. */
+void add_record(std::string *bytes, std::vector<size_t> *ends,
+		const std::string &body)
+{
+	append_sentence(bytes, body.data(), body.size());
+	bytes->append("\n", 2); /* LF and the NUL behind it */
+	ends->push_back(bytes->size());
+}
+
 int on_track_point(void *ctx, const struct gpx_point *p)
 {
 	struct importer *im = (struct importer *)ctx;
-	struct place pl;
+	double lat, lon, ele;
 	bool has_ele;
-	if (read_place(im, p, &pl, &has_ele) < 0)
+	if (read_numbers(im, p, &lat, &lon, &ele, &has_ele) < 0)
 		return -1;
 	struct mag_time t = {"", ""};
-	if (p->time.find_first_not_of(" \t\r\n") != std::string::npos) {
-		enum time_status s = parse_gpx_time(p->time, &t);
+	if (!is_empty(p->time)) {
+		enum time_status s =
+		    parse_gpx_time(p->time.data(), p->time.size(), &t);
 		if (s == TIME_INVALID)
 			return refuse(im, p,
 				      "time " + quoted(p->time) +
@@ -158,34 +204,60 @@ int on_track_point(void *ctx, const struct gpx_point *p)
 					  " is not from 2000 to 2099 (UTC), "
 					  "which a two-digit year holds");
 	}
-	char alt[32] = "";
+	char head[4 * FIELD_ROOM];
+	char *e = put(head, "PMGNTRK,");
+	e = put_position(e, lat, lon);
+	*e++ = ',';
 	if (has_ele)
-		snprintf(alt, sizeof alt, "%05ld", pl.metres);
-	std::string head = "PMGNTRK," + pl.position + "," + alt + ",M," +
-			   t.hms + "," + (is_none(p->fix) ? "V" : "A") + ",";
-	im->pending.emplace_back(std::move(head), std::string(",") + t.date);
+		e = put_metres(e, ele, 5);
+	e = put(e, ",M,");
+	e = put(e, t.hms);
+	e = put(e, is_none(p->fix) ? ",V," : ",A,");
 	im->track_points++;
+	if (im->named) {
+		im->body.assign(head, e);
+		im->body += im->track;
+		im->body += ',';
+		im->body += t.date;
+		add_record(&im->tracks, &im->track_ends, im->body);
+		return check_count(im, p);
+	}
+	im->pending.append(head, e);
+	im->marks.push_back(im->pending.size());
+	im->pending += ',';
+	im->pending += t.date;
+	im->marks.push_back(im->pending.size());
 	return check_count(im, p);
 }
 
-/* Appends one record: the sentence of body, LF and NUL. */
-void add_record(std::string *bytes, std::vector<size_t> *ends,
-		const std::string &body)
+/* Points that come after the track's name are written at once; those
+ * before it wait for the track's end. */
+int on_track_name(void *ctx, const std::string &name)
 {
-	*bytes += mag_sentence(body);
-	*bytes += '\n';
-	*bytes += '\0';
-	ends->push_back(bytes->size());
+	struct importer *im = (struct importer *)ctx;
+	if (im->marks.empty()) {
+		im->track = mag_text(name, TRACK_NAME_MAX);
+		im->named = true;
+	}
+	return 0;
 }
 
 int on_track_end(void *ctx, const std::string &name)
 {
 	struct importer *im = (struct importer *)ctx;
 	std::string track = mag_text(name, TRACK_NAME_MAX);
-	for (const auto &p : im->pending)
-		add_record(&im->tracks, &im->track_ends,
-			   p.first + track + p.second);
+	im->named = false;
+	size_t start = 0;
+	for (size_t i = 0; i < im->marks.size(); i += 2) {
+		size_t head = im->marks[i], tail = im->marks[i + 1];
+		im->body.assign(im->pending, start, head - start);
+		im->body += track;
+		im->body.append(im->pending, head, tail - head);
+		add_record(&im->tracks, &im->track_ends, im->body);
+		start = tail;
+	}
 	im->pending.clear();
+	im->marks.clear();
 	return 0;
 }
 
@@ -239,9 +311,7 @@ struct namer {
 
 std::string waypoint_body(const struct place &p, const std::string &name)
 {
-	char alt[32];
-	snprintf(alt, sizeof alt, "%07ld", p.metres);
-	return "PMGNWPL," + p.position + "," + alt + ",M," + name + "," +
+	return "PMGNWPL," + p.position + "," + p.metres + ",M," + name + "," +
 	       p.comment + ",a";
 }
 
@@ -273,9 +343,35 @@ void assemble(struct importer *im, struct gpx_records *out)
 		}
 	}
 	size_t base = out->bytes.size();
-	out->bytes += im->tracks;
+	if (base == 0)
+		out->bytes = std::move(im->tracks);
+	else
+		out->bytes += im->tracks;
 	for (size_t end : im->track_ends)
 		out->ends.push_back(base + end);
+}
+
+/*
+ * Room for the records of the tracks of a document of size bytes, at once:
+ * they take about as many bytes as the document, at most RECORDS_MAX of
+ * TRACK_RECORD_ROOM, and pages never written cost nothing.  The kernel is
+ * asked to back the room with huge pages, where it can: a fault per 4 KiB
+ * page of megabytes costs more than the rest of the import.
+ */
+void reserve_tracks(struct importer *im, off_t size)
+{
+	enum { SMALLEST_TRKPT = 24 }; /* <trkpt lat="0" lon="0"/> */
+	size_t bytes = (size_t)std::min<off_t>(
+	    size, (off_t)RECORDS_MAX * TRACK_RECORD_ROOM);
+	im->tracks.reserve(bytes);
+	im->track_ends.reserve(std::min(bytes / SMALLEST_TRKPT,
+					(size_t)RECORDS_MAX));
+	const uintptr_t page = 4096;
+	uintptr_t start = ((uintptr_t)im->tracks.data() + page - 1) & ~(page - 1);
+	uintptr_t end = ((uintptr_t)im->tracks.data() + im->tracks.capacity()) &
+			~(page - 1);
+	if (end > start)
+		madvise((void *)start, end - start, MADV_HUGEPAGE);
 }
 
 }  // namespace
@@ -283,11 +379,14 @@ void assemble(struct importer *im, struct gpx_records *out)
 int gpx_import(int fd, struct gpx_records *out, struct gpx_error *error)
 {
 	static const struct gpx_handler handler = {
-	    on_waypoint, on_route_point, on_route_end, on_track_point,
-	    on_track_end,
+	    on_waypoint,   on_route_point, on_route_end,
+	    on_track_name, on_track_point, on_track_end,
 	};
 	struct importer im = {};
 	im.error = error;
+	struct stat st;
+	if (fstat(fd, &st) == 0 && S_ISREG(st.st_mode))
+		reserve_tracks(&im, st.st_size);
 	if (gpx_read(fd, &handler, &im, error) < 0)
 		return -1;
 	assemble(&im, out);

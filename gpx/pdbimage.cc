@@ -9,8 +9,8 @@
 
 enum { NAME_MAX_CHARS = PDB_NAME_SIZE - 1, INDEX_GAP = 2 };
 
-std::string pdb_image(const struct gpx_records &records,
-		      const std::string &name, uint32_t secs)
+std::string pdb_head(const struct gpx_records &records,
+		     const std::string &name, uint32_t secs)
 {
 	size_t count = records.ends.size();
 	size_t data = PDB_HEADER_SIZE + PDB_RECLIST_HEADER_SIZE +
@@ -36,6 +36,5 @@ std::string pdb_image(const struct gpx_records &records,
 		put_uword(&h, (uword)(i + 1));
 		start = records.ends[i];
 	}
-	image += records.bytes;
 	return image;
 }

@@ -2,7 +2,6 @@
 #include "sentences.h"
 
 #include <math.h>
-#include <stdio.h>
 
 #include <charconv>
 
@@ -49,21 +48,19 @@ static bool is_blank(char c)
 	return c == ' ' || c == '\t' || c == '\n' || c == '\r';
 }
 
-/* text without the blanks around it. */
-static std::string trimmed(const std::string &text)
+/* Narrows [*p, *end) to its text without the blanks around it. */
+static void trim(const char **p, const char **end)
 {
-	size_t b = 0, e = text.size();
-	while (b < e && is_blank(text[b]))
-		b++;
-	while (e > b && is_blank(text[e - 1]))
-		e--;
-	return text.substr(b, e - b);
+	while (*p < *end && is_blank(**p))
+		(*p)++;
+	while (*end > *p && is_blank((*end)[-1]))
+		(*end)--;
 }
 
-bool parse_decimal(const std::string &text, double *v)
+bool parse_decimal(const char *text, size_t len, double *v)
 {
-	std::string t = trimmed(text);
-	const char *p = t.data(), *end = p + t.size();
+	const char *p = text, *end = text + len;
+	trim(&p, &end);
 	if (p < end && *p == '+' && ++p < end && *p == '-')
 		return false; /* one sign only */
 	std::from_chars_result r = std::from_chars(p, end, *v);
@@ -79,30 +76,51 @@ __attribute__((noinline)) static long long minute_units(double degrees)
 	return llround(fabs(degrees) * (double)UNITS_PER_DEGREE);
 }
 
-/* "dd" or "ddd" degrees, "mm.mmmm" minutes, then the hemisphere. */
-static void put_angle(std::string *out, double degrees, int width,
-		      char positive, char negative)
+/* v (below 10^width) as width digits at out; returns the end. */
+static char *put_digits(char *out, unsigned long long v, int width)
 {
-	long long units = minute_units(degrees);
-	char text[32];
-	snprintf(text, sizeof text, "%0*lld%02lld.%04lld,%c", width,
-		 units / UNITS_PER_DEGREE, units % UNITS_PER_DEGREE / 10000,
-		 units % 10000, degrees < 0 ? negative : positive);
-	*out += text;
+	for (int i = width - 1; i >= 0; i--, v /= 10)
+		out[i] = (char)('0' + v % 10);
+	return out + width;
 }
 
-std::string mag_position(double lat, double lon)
+/* "dd" or "ddd" degrees, "mm.mmmm" minutes, ",", then the hemisphere. */
+static char *put_angle(char *out, double degrees, int width, char positive,
+		       char negative)
 {
-	std::string out;
-	put_angle(&out, lat, 2, 'N', 'S');
-	out += ',';
-	put_angle(&out, lon, 3, 'E', 'W');
+	long long units = minute_units(degrees);
+	out = put_digits(out, (unsigned long long)(units / UNITS_PER_DEGREE),
+			 width);
+	out = put_digits(out, (unsigned long long)(units % UNITS_PER_DEGREE /
+						   10000),
+			 2);
+	*out++ = '.';
+	out = put_digits(out, (unsigned long long)(units % 10000), 4);
+	*out++ = ',';
+	*out++ = degrees < 0 ? negative : positive;
 	return out;
 }
 
-long mag_metres(double ele)
+char *put_position(char *out, double lat, double lon)
 {
-	return lround(ele);
+	out = put_angle(out, lat, 2, 'N', 'S');
+	*out++ = ',';
+	return put_angle(out, lon, 3, 'E', 'W');
+}
+
+char *put_metres(char *out, double ele, int width)
+{
+	long m = lround(ele);
+	unsigned long magnitude =
+	    m < 0 ? 0UL - (unsigned long)m : (unsigned long)m;
+	int digits = 1;
+	for (unsigned long v = magnitude; v >= 10; v /= 10)
+		digits++;
+	if (m < 0) {
+		*out++ = '-';
+		width--;
+	}
+	return put_digits(out, magnitude, digits > width ? digits : width);
 }
 
 /* Reads exactly n digits at *p into *v. */
@@ -131,32 +149,22 @@ static const int64_t FIRST_SECOND = 946684800, END_SECOND = 4102444800;
 /* Years of more digits are far out of range. */
 enum { YEAR_DIGITS_MAX = 9 };
 
-/* v (below 100) as two digits at out; returns the end. */
-static char *two_digits(char *out, unsigned v)
+enum time_status parse_gpx_time(const char *text, size_t len,
+				 struct mag_time *t)
 {
-	*out++ = (char)('0' + v / 10 % 10);
-	*out++ = (char)('0' + v % 10);
-	return out;
-}
-
-enum time_status parse_gpx_time(const std::string &text, struct mag_time *t)
-{
-	std::string s = trimmed(text);
-	const char *p = s.data(), *end = p + s.size();
+	const char *p = text, *end = text + len;
+	trim(&p, &end);
 	bool bc = p < end && *p == '-';
 	p += bc;
 	int year_digits = 0;
 	while (p + year_digits < end && p[year_digits] >= '0' &&
 	       p[year_digits] <= '9')
 		year_digits++;
+	if (year_digits > YEAR_DIGITS_MAX)
+		return TIME_OUT_OF_RANGE;
 	long year, month, day, hour, min, sec;
-	if (year_digits < 4 ||
-	    !digits(&p, end, std::min(year_digits, (int)YEAR_DIGITS_MAX),
-		    &year) ||
-	    year_digits > YEAR_DIGITS_MAX)
-		return year_digits > YEAR_DIGITS_MAX ? TIME_OUT_OF_RANGE
-						     : TIME_INVALID;
-	if (!expect(&p, end, '-') || !digits(&p, end, 2, &month) ||
+	if (year_digits < 4 || !digits(&p, end, year_digits, &year) ||
+	    !expect(&p, end, '-') || !digits(&p, end, 2, &month) ||
 	    !expect(&p, end, '-') || !digits(&p, end, 2, &day) ||
 	    !expect(&p, end, 'T') || !digits(&p, end, 2, &hour) ||
 	    !expect(&p, end, ':') || !digits(&p, end, 2, &min) ||
@@ -200,27 +208,25 @@ enum time_status parse_gpx_time(const std::string &text, struct mag_time *t)
 		return TIME_OUT_OF_RANGE;
 	struct civil_date c = civil_from_days(secs / SECS_PER_DAY);
 	unsigned tod = (unsigned)(secs % SECS_PER_DAY);
-	char *h = t->hms;
-	h = two_digits(h, tod / 3600);
-	h = two_digits(h, tod / 60 % 60);
-	h = two_digits(h, tod % 60);
+	char *h = put_digits(t->hms, tod / 3600, 2);
+	h = put_digits(h, tod / 60 % 60, 2);
+	h = put_digits(h, tod % 60, 2);
 	*h++ = '.';
-	*two_digits(h, (unsigned)centis) = '\0';
-	char *d = t->date;
-	d = two_digits(d, c.day);
-	d = two_digits(d, c.month);
-	*two_digits(d, (unsigned)(c.year % 100)) = '\0';
+	*put_digits(h, (unsigned long long)centis, 2) = '\0';
+	char *d = put_digits(t->date, c.day, 2);
+	d = put_digits(d, c.month, 2);
+	*put_digits(d, (unsigned long long)(c.year % 100), 2) = '\0';
 	return TIME_OK;
 }
 
-std::string mag_sentence(const std::string &body)
+void append_sentence(std::string *out, const char *body, size_t len)
 {
 	unsigned sum = 0;
-	for (char c : body)
-		sum ^= (unsigned char)c;
+	for (size_t i = 0; i < len; i++)
+		sum ^= (unsigned char)body[i];
 	static const char HEX[] = "0123456789ABCDEF";
-	std::string out = "$" + body + "*";
-	out += HEX[sum >> 4 & 0xF];
-	out += HEX[sum & 0xF];
-	return out;
+	const char tail[3] = {'*', HEX[sum >> 4 & 0xF], HEX[sum & 0xF]};
+	*out += '$';
+	out->append(body, len);
+	out->append(tail, sizeof tail);
 }

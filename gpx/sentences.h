@@ -22,22 +22,29 @@ enum { WPT_NAME_MAX = 20, WPT_COMMENT_MAX = 46, TRACK_NAME_MAX = 255 };
 std::string mag_text(const std::string &utf8, size_t max);
 
 /*
- * The decimal number that text holds, blanks around it allowed, into *v.
- * false when text holds no finite number or more than one.
+ * The decimal number that the len bytes at text hold, blanks around it
+ * allowed, into *v.  false when they hold no finite number or more.
  */
-bool parse_decimal(const std::string &text, double *v);
+bool parse_decimal(const char *text, size_t len, double *v);
+
+/* Room for any text that the put_ functions below write. */
+enum { FIELD_ROOM = 64 };
 
 /*
- * "ddmm.mmmm,N|S,dddmm.mmmm,E|W" for a position in degrees (latitude -90
- * to 90, longitude -180 to 180): minutes with four decimals, rounded, the
- * carry going into the degrees.  The same text on every platform.
+ * Writes "ddmm.mmmm,N|S,dddmm.mmmm,E|W" for a position in degrees
+ * (latitude -90 to 90, longitude -180 to 180) at out: minutes with four
+ * decimals, rounded, the carry going into the degrees.  The same text on
+ * every platform.  Returns the end of the text.
  */
-std::string mag_position(double lat, double lon);
+char *put_position(char *out, double lat, double lon);
 
-/* An altitude in metres (of magnitude below ELE_LIMIT) rounded to whole
- * metres, halves away from zero. */
+/* Altitudes in metres are refused from this magnitude on. */
 static const double ELE_LIMIT = 1e9;
-long mag_metres(double ele);
+
+/* Writes the altitude ele (of magnitude below ELE_LIMIT) rounded to whole
+ * metres, halves away from zero, as printf's "%0*ld" with width gives it.
+ * Returns the end of the text. */
+char *put_metres(char *out, double ele, int width);
 
 /* A time of day and date as a track point holds them. */
 struct mag_time {
@@ -48,16 +55,18 @@ struct mag_time {
 enum time_status { TIME_OK, TIME_INVALID, TIME_OUT_OF_RANGE };
 
 /*
- * The xsd:dateTime text ("YYYY-MM-DDThh:mm:ss", a fraction of the second,
- * "Z" or an offset "+hh:mm" or "-hh:mm"; no zone is UTC; blanks around it
- * allowed) into *t in UTC, its hundredths truncated.  TIME_OUT_OF_RANGE
- * for a moment before 2000-01-01 or from 2100-01-01 on, which a two-digit
- * year cannot hold; TIME_INVALID for a text that is no such time.
+ * The xsd:dateTime in the len bytes at text ("YYYY-MM-DDThh:mm:ss", a
+ * fraction of the second, "Z" or an offset "+hh:mm" or "-hh:mm"; no zone
+ * is UTC; blanks around it allowed) into *t in UTC, its hundredths
+ * truncated.  TIME_OUT_OF_RANGE for a moment before 2000-01-01 or from
+ * 2100-01-01 on, which a two-digit year cannot hold; TIME_INVALID for a
+ * text that is no such time.
  */
-enum time_status parse_gpx_time(const std::string &text, struct mag_time *t);
+enum time_status parse_gpx_time(const char *text, size_t len,
+				 struct mag_time *t);
 
-/* "$body*HH": HH the exclusive or of the bytes of body, as two upper-case
- * hex digits. */
-std::string mag_sentence(const std::string &body);
+/* Appends "$body*HH" to out: HH the exclusive or of the len bytes of body,
+ * as two upper-case hex digits. */
+void append_sentence(std::string *out, const char *body, size_t len);
 
 #endif

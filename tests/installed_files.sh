@@ -3,9 +3,10 @@
 # that an installation holds below its prefix, for the library directory
 # LIBDIR (relative to the prefix).
 installed_files() {
-	printf '%s\n' bin/trkexport bin/msexport bin/gpsimport bin/linedump \
-		bin/pdbinfo share/man/man1/trkexport.1 share/man/man1/msexport.1 \
-		share/man/man1/gpsimport.1 share/man/man1/linedump.1 \
+	printf '%s\n' bin/trkexport bin/msexport bin/gpsimport bin/gpximport \
+		bin/linedump bin/pdbinfo share/man/man1/trkexport.1 \
+		share/man/man1/msexport.1 share/man/man1/gpsimport.1 \
+		share/man/man1/gpximport.1 share/man/man1/linedump.1 \
 		share/man/man1/pdbinfo.1 include/wexlar/palm.h \
 		include/wexlar/pdb.h include/wexlar/util.h include/wexlar/mag.h \
 		share/doc/wexlar/copyright "$1/pkgconfig/wexlar-palmdb.pc" \

@@ -1,0 +1,24 @@
+// SPDX-License-Identifier: MIT
+// Any bytes as a GPX document: read, turned into records and laid out as
+// the database gpximport writes.
+#include <stddef.h>
+#include <stdint.h>
+#include <unistd.h>
+
+#include "importer.h"
+#include "memfile.h"
+#include "pdbimage.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
+{
+	int fd = memfile(data, size);
+	struct gpx_records records;
+	struct gpx_error error;
+	if (gpx_import(fd, &records, &error) == 0) {
+		std::string head = pdb_head(records, "fuzz", 0);
+		if (head.size() != 80 + 8 * records.ends.size())
+			abort();
+	}
+	close(fd);
+	return 0;
+}
