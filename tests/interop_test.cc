@@ -17,6 +17,8 @@
 namespace {
 
 const std::string GPSIMPORT = GPSIMPORT_PATH;
+const std::string GPXIMPORT = GPXIMPORT_PATH;
+const std::string LINEDUMP = LINEDUMP_PATH;
 const std::string TRKEXPORT = TRKEXPORT_PATH;
 
 // Lines of one gpsimport database: well below its 65536-byte input limit.
@@ -303,5 +305,74 @@ TEST_P(InteropPlaces, WaypointsAndRoutesMatchGpsbabel)
 
 INSTANTIATE_TEST_SUITE_P(Dialects, InteropPlaces,
 			 testing::Values("magellan", "magellanx"));
+
+}  // namespace
+
+namespace {
+
+// A GPX document whose positions are whole thousandths of a minute, which
+// GPSBabel's sentences hold exactly, times in hundredths and names of at
+// most 8 bytes (what a Meridian-style file keeps).
+const char IMPORT_GPX[] =
+    "<?xml version=\"1.0\"?>\n<gpx version=\"1.0\" "
+    "xmlns=\"http://www.topografix.com/GPX/1/0\">\n"
+    "<wpt lat=\"47.4187166667\" lon=\"10.9833333333\"><ele>904</ele>"
+    "<name>Ridge</name><cmt>view east</cmt></wpt>\n"
+    "<wpt lat=\"-33.8568\" lon=\"-151.2153\"><ele>12</ele>"
+    "<name>Harbour</name></wpt>\n"
+    "<rte><rtept lat=\"47.4187166667\" lon=\"10.9833333333\">"
+    "<name>Ridge</name></rtept><rtept lat=\"47.42\" lon=\"10.99\">"
+    "<name>Saddle</name></rtept><rtept lat=\"47.43\" lon=\"11.0\">"
+    "<name>Lake Hut</name></rtept></rte>\n"
+    "<trk><name>Morning</name><trkseg>"
+    "<trkpt lat=\"47.1\" lon=\"10.2\"><ele>901</ele>"
+    "<time>2026-08-14T07:42:05.25Z</time></trkpt>"
+    "<trkpt lat=\"-0.5\" lon=\"-0.25\"><ele>-3</ele>"
+    "<time>2026-08-14T23:59:59.99Z</time></trkpt>"
+    "<trkpt lat=\"47.105\" lon=\"10.205\"><ele>905</ele>"
+    "<time>2026-08-15T00:00:00Z</time></trkpt>"
+    "</trkseg></trk>\n</gpx>\n";
+
+// gpximport's sentences and GPSBabel's for the same GPX document decode,
+// by GPSBabel's own reader, to the same waypoints, route points and track
+// points.
+TEST(InteropImport, SentencesMatchGpsbabels)
+{
+	std::string missing = gpsbabel_missing();
+	if (!missing.empty())
+		GTEST_SKIP() << missing << ": interoperability not checked";
+	run::TempDir dir;
+	pdbfile::write_file(dir / "in.gpx", IMPORT_GPX);
+	run::Result r =
+	    run::program({GPXIMPORT, dir / "in.gpx", dir / "ours.pdb"});
+	ASSERT_EQ(r.status, 0) << r.err;
+	r = run::program({LINEDUMP, dir / "ours.pdb", dir / "ours.txt"});
+	ASSERT_EQ(r.status, 0) << r.err;
+	const char *kinds[] = {"-w", "-r", "-t"};
+	for (const char *kind : kinds) {
+		std::string k = kind + 1;
+		babel({kind, "-i", "gpx", "-f", dir / "in.gpx", "-o", "magellan",
+		       "-F", dir / ("theirs" + k + ".txt")});
+		for (const char *who : {"ours", "theirs"}) {
+			std::string text = std::string(who) == "ours"
+					       ? dir / "ours.txt"
+					       : dir / ("theirs" + k + ".txt");
+			babel({kind, "-i", "magellan", "-f", text, "-o", "unicsv",
+			       "-F", dir / (who + k + ".csv")});
+		}
+	}
+	// Our waypoints are the document's, then the route's new ones.
+	std::vector<Place> wpts = read_places(dir / "oursw.csv");
+	ASSERT_EQ(wpts.size(), 4u);
+	wpts.resize(2);
+	expect_same_places(read_places(dir / "theirsw.csv"), wpts, true,
+			   "waypoint ");
+	expect_same_places(read_places(dir / "theirsr.csv"),
+			   read_places(dir / "oursr.csv"), false,
+			   "route point ");
+	std::vector<Point> theirs = read_unicsv(dir / "theirst.csv");
+	ASSERT_EQ(theirs.size(), 3u);
+	expect_same(theirs, read_unicsv(dir / "ourst.csv"), "track point ");
+}
 
 }  // namespace

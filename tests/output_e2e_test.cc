@@ -2,6 +2,7 @@
 // How all four programs put their outputs in place: whole or not at all.
 #include <dirent.h>
 #include <gtest/gtest.h>
+#include <sys/inotify.h>
 #include <stdlib.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -138,10 +139,21 @@ TEST_F(Output, ReplacedOutputKeepsModeAndLinks)
 			write_file(file, EARLIER);
 			chmod(file.c_str(), c.mode);
 		}
+		// The earlier file is not even opened: a watcher sees nothing.
+		int watch = inotify_init1(IN_NONBLOCK);
+		ASSERT_GE(watch, 0);
+		if (c.exists) {
+			ASSERT_GE(inotify_add_watch(watch, file.c_str(), IN_OPEN),
+				  0);
+		}
 		mode_t old = umask(022);
 		run::Result r = run::program({TRKEXPORT, "csv", "in.pdb", "out"},
 					     dir.path());
 		umask(old);
+		struct inotify_event event;  // an open has no name after it
+		while (read(watch, &event, sizeof event) > 0)
+			EXPECT_FALSE(event.mask & IN_OPEN);
+		close(watch);
 		EXPECT_EQ(r.status, 0);
 		EXPECT_EQ(read_file(file), csv);
 		struct stat st;
