@@ -44,7 +44,12 @@ static void put_fourcc(FILE *out, const char *label, udword code)
 	wexlar_put_quoted(out, text, sizeof text);
 }
 
-/* A Palm time stamp as a UTC date, or "never" for 0. */
+/* Palm time stamps below this were counted from 1970 by their makers:
+ * from 1904 they would be dates before 1972, before any Palm device. */
+static const udword UNIX_STAMP_LIMIT = 0x80000000u;
+
+/* A Palm time stamp as a UTC date, or "never" for 0.  A stamp below
+ * UNIX_STAMP_LIMIT is read as seconds since 1970, and says so. */
 static void put_palm_time(FILE *out, const char *label, udword stamp)
 {
 	fprintf(out, "%s: ", label);
@@ -52,13 +57,60 @@ static void put_palm_time(FILE *out, const char *label, udword stamp)
 		fputs("never\n", out);
 		return;
 	}
-	int64_t secs = (int64_t)stamp - (int64_t)PALM_EPOCH_OFFSET;
+	bool unix_stamp = stamp < UNIX_STAMP_LIMIT;
+	int64_t secs = (int64_t)stamp -
+		       (unix_stamp ? 0 : (int64_t)PALM_EPOCH_OFFSET);
 	int64_t days = (secs >= 0 ? secs : secs - 86399) / 86400;
 	int64_t in_day = secs - days * 86400;
 	struct civil_date d = civil_from_days(days);
-	fprintf(out, "%04lld-%02u-%02uT%02lld:%02lld:%02lldZ\n",
+	fprintf(out, "%04lld-%02u-%02uT%02lld:%02lld:%02lldZ%s\n",
 		(long long)d.year, d.month, d.day, (long long)(in_day / 3600),
-		(long long)(in_day / 60 % 60), (long long)(in_day % 60));
+		(long long)(in_day / 60 % 60), (long long)(in_day % 60),
+		unix_stamp ? " (counted from 1970)" : "");
+}
+
+/* The standard category block at the start of an AppInfo block: a 16-bit
+ * word of renamed categories, then 16 names of 16 bytes, then their IDs. */
+enum {
+	CATEGORIES = 16,
+	CATEGORY_NAME_SIZE = 16,
+	CATEGORY_NAMES_AT = 2,
+	CATEGORY_BLOCK_MIN = CATEGORY_NAMES_AT +
+			     CATEGORIES * CATEGORY_NAME_SIZE + CATEGORIES,
+};
+
+/* The category names of db, each a NUL-terminated string, or null when
+ * its AppInfo block does not hold the standard category block: at least
+ * CATEGORY_BLOCK_MIN bytes, each name ended by a NUL within its 16 bytes
+ * with no control byte before it. */
+static const char *category_names(const struct pdb *db)
+{
+	if (IS_RSRC_DB(db) || db->appinfo == NULL ||
+	    db->appinfo_len < CATEGORY_BLOCK_MIN)
+		return NULL;
+	const char *names = (const char *)db->appinfo + CATEGORY_NAMES_AT;
+	for (int i = 0; i < CATEGORIES; i++) {
+		const unsigned char *n =
+		    (const unsigned char *)names + i * CATEGORY_NAME_SIZE;
+		int k = 0;
+		while (k < CATEGORY_NAME_SIZE && n[k] >= 0x20 && n[k] != 0x7F)
+			k++;
+		if (k == CATEGORY_NAME_SIZE || n[k] != '\0')
+			return NULL;
+	}
+	return names;
+}
+
+static void put_categories(FILE *out, const char *names)
+{
+	for (int i = 0; i < CATEGORIES; i++) {
+		const char *name = names + i * CATEGORY_NAME_SIZE;
+		if (*name == '\0')
+			continue;
+		fprintf(out, "category %d: ", i);
+		wexlar_put_quoted(out, name, strlen(name));
+		fputc('\n', out);
+	}
 }
 
 static void put_db_attributes(FILE *out, uword attributes)
@@ -79,7 +131,7 @@ static void put_block(FILE *out, const char *label, const void *data,
 }
 
 static void put_record(FILE *out, unsigned index, const struct pdb_record *r,
-		       bool hex)
+		       const char *categories, bool hex)
 {
 	fprintf(out, "record %u: offset %lu, size %u, flags", index,
 		(unsigned long)r->offset, r->data_len);
@@ -89,8 +141,15 @@ static void put_record(FILE *out, unsigned index, const struct pdb_record *r,
 			fprintf(out, " %s", f.name);
 			any = true;
 		}
-	fprintf(out, "%s, category %u, unique ID %lu\n", any ? "" : " none",
-		r->category, (unsigned long)r->id);
+	fprintf(out, "%s, category %u", any ? "" : " none", r->category);
+	const char *name = categories != NULL && r->category < CATEGORIES
+			       ? categories + r->category * CATEGORY_NAME_SIZE
+			       : "";
+	if (*name != '\0') {
+		fputc(' ', out);
+		wexlar_put_quoted(out, name, strlen(name));
+	}
+	fprintf(out, ", unique ID %lu\n", (unsigned long)r->id);
 	if (hex)
 		debug_dump(out, DUMP_PREFIX, r->data, r->data_len);
 }
@@ -147,6 +206,9 @@ void pdbinfo_print(FILE *out, const char *path, const struct pdb *db,
 	bool rsrc = IS_RSRC_DB(db);
 	fprintf(out, "%s: %u\n", rsrc ? "resources" : "records", db->numrecs);
 	put_block(out, "AppInfo block", db->appinfo, db->appinfo_len, hex);
+	const char *categories = category_names(db);
+	if (categories != NULL)
+		put_categories(out, categories);
 	put_block(out, "sort block", db->sortinfo, db->sortinfo_len, hex);
 	unsigned index = 0;
 	if (rsrc) {
@@ -157,7 +219,7 @@ void pdbinfo_print(FILE *out, const char *path, const struct pdb *db,
 	}
 	for (const struct pdb_record *r = db->rec_index.rec; r != NULL;
 	     r = r->next)
-		put_record(out, index++, r, hex);
+		put_record(out, index++, r, categories, hex);
 	if (db->creator == WEXLAR_CREATOR && db->type == TRACK_LOG_TYPE)
 		put_track_points(out, db);
 }

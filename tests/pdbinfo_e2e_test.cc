@@ -31,7 +31,7 @@ const std::string IMPORT_LISTING =
     "attributes: 0x0000\n"
     "version: 0\n"
     "created: 2040-01-31T23:59:59Z\n"
-    "modified: 1904-01-01T00:00:01Z\n"
+    "modified: 1970-01-01T00:00:01Z (counted from 1970)\n"
     "backed up: never\n"
     "modification number: 0\n"
     "type: \"DATA\"\n"
@@ -96,7 +96,7 @@ TEST_F(Pdbinfo, ResourceDatabaseWithDumps)
 		  "version: 3\n"
 		  "created: never\n"
 		  "modified: never\n"
-		  "backed up: 1970-01-01T00:00:00Z\n"
+		  "backed up: 2036-01-02T00:00:00Z (counted from 1970)\n"
 		  "modification number: 7\n"
 		  "type: \"appl\"\n"
 		  "creator: \"Wx\\xff1\"\n"
@@ -112,6 +112,74 @@ TEST_F(Pdbinfo, ResourceDatabaseWithDumps)
 		  "    63 6f 64 65 21                                    "
 		  "| code!\n"
 		  "resource 1: type \"tVER\", ID 65535, offset 123, size 0\n");
+}
+
+// The standard category block: the renamed-categories word, 16 names of
+// 16 bytes, 16 IDs, and what a maker puts after them.
+std::string category_block(const std::vector<std::string> &names,
+			   size_t tail = 1)
+{
+	std::string block(2, '\0');
+	for (size_t i = 0; i < 16; i++) {
+		std::string n = i < names.size() ? names[i] : "";
+		n.resize(16, '\0');
+		block += n;
+	}
+	return block + std::string(16 + tail, '\x07');
+}
+
+TEST_F(Pdbinfo, StampsFrom1970AndCategoryNames)
+{
+	// The listing of a database of one record in category 1.
+	auto listing = [](const std::string &dates, const std::string &block,
+			  const std::string &category) {
+		return "file: \"cat.pdb\"\nname: \"test\"\nattributes: 0x0000\n"
+		       "version: 0\n" +
+		       dates +
+		       "backed up: never\nmodification number: 0\n"
+		       "type: \"DATA\"\ncreator: \"Wxl1\"\nunique ID seed: 0\n"
+		       "records: 1\nAppInfo block: " +
+		       block +
+		       "sort block: 0 bytes\nrecord 0: offset " +
+		       std::to_string(88 + std::stoi(block)) +
+		       ", size 1, flags none, category 1" +
+		       category + ", unique ID 1\ntrack points: 0\n";
+	};
+	const std::string never = "created: never\nmodified: never\n";
+	struct Row {
+		uint32_t ctime, mtime;
+		std::string appinfo, want;
+	} rows[] = {
+	    {0x7FFFFFFF, 0x80000000, category_block({"Unfiled", "Bayern"}),
+	     listing("created: 2038-01-19T03:14:07Z (counted from 1970)\n"
+		     "modified: 1972-01-19T03:14:08Z\n",
+		     "275 bytes\ncategory 0: \"Unfiled\"\n"
+		     "category 1: \"Bayern\"\n",
+		     " \"Bayern\"")},
+	    {1, 0xFFFFFFFF, category_block({"", "Lago di Garda\xE9"}, 0),
+	     listing("created: 1970-01-01T00:00:01Z (counted from 1970)\n"
+		     "modified: 2040-02-06T06:28:15Z\n",
+		     "274 bytes\ncategory 1: \"Lago di Garda\\xe9\"\n",
+		     " \"Lago di Garda\\xe9\"")},
+	    {0, 0, category_block({"A", "B"}).substr(0, 273),
+	     listing(never, "273 bytes\n", "")},
+	    {0, 0, category_block({"A", std::string(16, 'x')}),
+	     listing(never, "275 bytes\n", "")},
+	    {0, 0, category_block({"A", "B\x1F"}),
+	     listing(never, "275 bytes\n", "")},
+	};
+	for (const Row &row : rows) {
+		pdbfile::Layout l;
+		l.ctime = row.ctime;
+		l.mtime = row.mtime;
+		l.has_appinfo = true;
+		l.appinfo = row.appinfo;
+		l.entries = {{"x", 0x01, 1}};
+		pdbfile::write_file(dir / "cat.pdb", pdbfile::build(l));
+		run::Result r = info({"cat.pdb"});
+		EXPECT_EQ(r.status, 0);
+		EXPECT_EQ(r.out, row.want);
+	}
 }
 
 TEST_F(Pdbinfo, BrokenFileBetweenGoodOnes)

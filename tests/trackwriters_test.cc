@@ -23,6 +23,13 @@ const std::string GPX_HEADER =
     "xsi:schemaLocation=\"http://www.topografix.com/GPX/1/0 "
     "http://www.topografix.com/GPX/1/0/gpx.xsd\">\n<trk>\n<trkseg>\n";
 const std::string GPX_FOOTER = "</trkseg></trk></gpx>\n";
+const std::string GPX11_HEADER =
+    "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<gpx version=\"1.1\" "
+    "creator=\"Wexlar trkexport exporter - https://wexlar.example.org/\" "
+    "xmlns:xsi=\"http://www.w3.org/2001/XMLSchema-instance\" "
+    "xmlns=\"http://www.topografix.com/GPX/1/1\" "
+    "xsi:schemaLocation=\"http://www.topografix.com/GPX/1/1 "
+    "http://www.topografix.com/GPX/1/1/gpx.xsd\">\n";
 
 // A record database named name holding the texts, each with its NUL.
 struct pdb *log_of(const std::vector<std::string> &texts,
@@ -97,14 +104,7 @@ TEST(TextWriters, ItemsFollowRecordOrder)
 
 TEST(TextWriters, Gpx11OnePointByteForByte)
 {
-	const std::string head =
-	    "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<gpx version=\"1.1\" "
-	    "creator=\"Wexlar trkexport exporter - "
-	    "https://wexlar.example.org/\" "
-	    "xmlns:xsi=\"http://www.w3.org/2001/XMLSchema-instance\" "
-	    "xmlns=\"http://www.topografix.com/GPX/1/1\" "
-	    "xsi:schemaLocation=\"http://www.topografix.com/GPX/1/1 "
-	    "http://www.topografix.com/GPX/1/1/gpx.xsd\">\n<trk>\n";
+	const std::string head = GPX11_HEADER + "<trk>\n";
 	const std::string point =
 	    "<trkseg>\n<trkpt lat=\"48.117300\" lon=\"11.516667\">\n"
 	    "\t<ele>495.000000</ele>\n"
@@ -152,14 +152,7 @@ const char C[] = "$PMGNWPL,0100.000,N,00200.000,E,,M,C\n";
 
 TEST(TextWriters, Gpx11WaypointsRoutesAndTracks)
 {
-	const std::string head =
-	    "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<gpx version=\"1.1\" "
-	    "creator=\"Wexlar trkexport exporter - "
-	    "https://wexlar.example.org/\" "
-	    "xmlns:xsi=\"http://www.w3.org/2001/XMLSchema-instance\" "
-	    "xmlns=\"http://www.topografix.com/GPX/1/1\" "
-	    "xsi:schemaLocation=\"http://www.topografix.com/GPX/1/1 "
-	    "http://www.topografix.com/GPX/1/1/gpx.xsd\">\n";
+	const std::string head = GPX11_HEADER;
 	const std::string peak = place("wpt", "47.500000", "-10.250000",
 				       "904.000000", "Peak One", "a comment");
 	const std::string hut = place("wpt", "-33.123450", "151.200000",
