@@ -37,7 +37,9 @@ static ubyte rsrcentry_buf[PDB_RESOURCE_ENTRY_SIZE];
  * filled by pread, which leaves the descriptor alone: a log of 65535
  * records then costs a few dozen system calls instead of three a record.
  * Each loader attaches at the descriptor's position and, when it returns,
- * puts the descriptor where its reads ended, as plain reads would have.  A
+ * puts the descriptor where its reads ended, as plain reads would have.
+ * Within one pdb_Read the steps share one attachment, so that a small file
+ * is read once and the descriptor is put in its place once, at the end.  A
  * descriptor that cannot seek is read directly.
  */
 enum { CACHE_SIZE = 64 * 1024 };
@@ -45,6 +47,7 @@ enum { CACHE_SIZE = 64 * 1024 };
 static struct {
 	int fd;
 	bool seekable;
+	bool keep;	 /* within one pdb_Read: the cache stays valid */
 	off_t pos;	 /* where the next read starts */
 	off_t cache_off; /* file offset of cache[0] */
 	size_t cache_len;
@@ -55,8 +58,10 @@ static struct {
  * is read directly.  0, or -1 when the position cannot be had. */
 static int src_attach(int fd)
 {
-	src.fd = fd;
+	if (src.keep && fd == src.fd)
+		return 0;
 	src.cache_len = 0;
+	src.fd = fd;
 	src.pos = lseek(fd, 0, SEEK_CUR);
 	src.seekable = src.pos >= 0;
 	return src.seekable || errno == ESPIPE ? 0 : -1;
@@ -65,6 +70,8 @@ static int src_attach(int fd)
 /* Puts the descriptor where the reads ended.  0, or -1 when it cannot. */
 static int src_detach(void)
 {
+	if (src.keep)
+		return 0;
 	return src.seekable && lseek(src.fd, src.pos, SEEK_SET) < 0 ? -1 : 0;
 }
 
@@ -610,6 +617,36 @@ static int step(int (*load)(int, struct pdb *), int fd, struct pdb *db,
 	return -1;
 }
 
+/* The loading steps of pdb_Read after the file's length, in order.
+ * Returns db, or null after freeing it and the reports. */
+static struct pdb *read_steps(int fd, struct pdb *db)
+{
+	if (pdb_LoadHeader(fd, db) < 0) {
+		fprintf(stderr, "Can't load header.\n");
+		free_pdb(db);
+		return NULL;
+	}
+	bool rsrc = IS_RSRC_DB(db);
+	if (step(pdb_LoadRecListHeader, fd, db,
+		 "Can't load record list header for \"%.*s\".\n") < 0 ||
+	    (rsrc ? step(pdb_LoadRsrcIndex, fd, db,
+			 "Can't read resource index for \"%.*s\".\n")
+		  : step(pdb_LoadRecIndex, fd, db,
+			 "Can't read record index for \"%.*s\".\n")) < 0 ||
+	    step(pdb_LoadAppBlock, fd, db,
+		 "Can't read AppInfo block for \"%.*s\".\n") < 0 ||
+	    step(pdb_LoadSortBlock, fd, db,
+		 "Can't read sort block for \"%.*s\".\n") < 0 ||
+	    (rsrc ? step(pdb_LoadResources, fd, db,
+			 "Can't read resources for \"%.*s\".\n")
+		  : step(pdb_LoadRecords, fd, db,
+			 "Can't read records for \"%.*s\".\n")) < 0) {
+		free_pdb(db);
+		return NULL;
+	}
+	return db;
+}
+
 struct pdb *pdb_Read(int fd)
 {
 	struct pdb *db = new_pdb();
@@ -631,26 +668,16 @@ struct pdb *pdb_Read(int fd)
 	}
 	db->file_size = (dword)length;
 
-	if (pdb_LoadHeader(fd, db) < 0) {
-		fprintf(stderr, "Can't load header.\n");
+	if (src_attach(fd) < 0) {
+		report_lseek("pdb_Read");
 		free_pdb(db);
 		return NULL;
 	}
-	bool rsrc = IS_RSRC_DB(db);
-	if (step(pdb_LoadRecListHeader, fd, db,
-		 "Can't load record list header for \"%.*s\".\n") < 0 ||
-	    (rsrc ? step(pdb_LoadRsrcIndex, fd, db,
-			 "Can't read resource index for \"%.*s\".\n")
-		  : step(pdb_LoadRecIndex, fd, db,
-			 "Can't read record index for \"%.*s\".\n")) < 0 ||
-	    step(pdb_LoadAppBlock, fd, db,
-		 "Can't read AppInfo block for \"%.*s\".\n") < 0 ||
-	    step(pdb_LoadSortBlock, fd, db,
-		 "Can't read sort block for \"%.*s\".\n") < 0 ||
-	    (rsrc ? step(pdb_LoadResources, fd, db,
-			 "Can't read resources for \"%.*s\".\n")
-		  : step(pdb_LoadRecords, fd, db,
-			 "Can't read records for \"%.*s\".\n")) < 0) {
+	src.keep = true;
+	db = read_steps(fd, db);
+	src.keep = false;
+	if (src_detach() < 0) {
+		report_lseek("pdb_Read");
 		free_pdb(db);
 		return NULL;
 	}

@@ -3,6 +3,7 @@
 #include "fileio.h"
 
 #include <errno.h>
+#include <string.h>
 #include <unistd.h>
 
 ubyte peek_ubyte(const ubyte *buf) { return buf[0]; }
@@ -63,20 +64,26 @@ enum { DUMP_WIDTH = 16 };
 void debug_dump(FILE *outfile, const char *prefix, const ubyte *buf,
 		udword len)
 {
+	static const char HEX[] = "0123456789abcdef";
+	/* One line past the prefix: 16 slots of 3, "  | ", 16 characters. */
+	char text[DUMP_WIDTH * 3 + 4 + DUMP_WIDTH + 2];
 	for (udword line = 0; line < len; line += DUMP_WIDTH) {
-		fprintf(outfile, "%s ", prefix);
+		char *p = text;
 		for (udword i = line; i < line + DUMP_WIDTH; i++) {
-			if (i < len)
-				fprintf(outfile, "%02x ", buf[i]);
-			else
-				fputs("   ", outfile);
+			p[0] = i < len ? HEX[buf[i] >> 4] : ' ';
+			p[1] = i < len ? HEX[buf[i] & 0xF] : ' ';
+			p[2] = ' ';
+			p += 3;
 		}
-		fputs("  | ", outfile);
+		memcpy(p, "  | ", 4);
+		p += 4;
 		for (udword i = line; i < line + DUMP_WIDTH && i < len; i++) {
 			int c = buf[i];
-			fputc(c >= 0x20 && c <= 0x7e ? c : '.', outfile);
+			*p++ = (char)(c >= 0x20 && c <= 0x7e ? c : '.');
 		}
-		fputc('\n', outfile);
+		*p++ = '\n';
+		/* prefix, a blank, then the line, in one print */
+		fprintf(outfile, "%s %.*s", prefix, (int)(p - text), text);
 	}
 }
 
