@@ -5,7 +5,6 @@
 #include <math.h>
 #include <sys/stat.h>
 
-#include <regex>
 #include <string>
 #include <vector>
 
@@ -251,19 +250,34 @@ struct Point {
 	std::string name, time;
 };
 
+// The text between open and close in element, or "".
+std::string between(const std::string &element, const std::string &open,
+		    const std::string &close)
+{
+	size_t start = element.find(open);
+	if (start == std::string::npos)
+		return "";
+	start += open.size();
+	return element.substr(start, element.find(close, start) - start);
+}
+
+// The points of a document in the layout trkexport writes, in order.
 std::vector<Point> points_of(const std::string &gpx)
 {
-	static const std::regex element(
-	    "<(wpt|rtept|trkpt) lat=\"([^\"]*)\" lon=\"([^\"]*)\">\n"
-	    "(?:\t<ele>([^<]*)</ele>\n)?(?:\t<name>([^<]*)</name>\n)?"
-	    "(?:\t<cmt>[^<]*</cmt>\n)?(?:\t<time>([^<]*)</time>\n)?");
 	std::vector<Point> points;
-	for (std::sregex_iterator m(gpx.begin(), gpx.end(), element), end;
-	     m != end; ++m)
-		points.push_back({(*m)[1], std::stod((*m)[2]),
-				  std::stod((*m)[3]),
-				  (*m)[4].matched ? std::stod((*m)[4]) : 0.0,
-				  (*m)[5], (*m)[6]});
+	for (size_t at = gpx.find(" lat=\""); at != std::string::npos;
+	     at = gpx.find(" lat=\"", at + 1)) {
+		size_t open = gpx.rfind('<', at);
+		std::string kind = gpx.substr(open + 1, at - open - 1);
+		size_t end = gpx.find("</" + kind + ">", at);
+		std::string e = gpx.substr(open, end - open);
+		std::string ele = between(e, "<ele>", "</ele>");
+		points.push_back({kind, std::stod(between(e, "lat=\"", "\"")),
+				  std::stod(between(e, "lon=\"", "\"")),
+				  ele.empty() ? 0.0 : std::stod(ele),
+				  between(e, "<name>", "</name>"),
+				  between(e, "<time>", "</time>")});
+	}
 	return points;
 }
 
