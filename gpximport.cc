@@ -17,6 +17,7 @@
 
 #include <string>
 
+#include "fileio.h"
 #include "importer.h"
 #include "pdbimage.h"
 #include "replace.h"
@@ -60,23 +61,6 @@ static std::string stem(const std::string &name)
 	return dot == std::string::npos ? name : name.substr(0, dot);
 }
 
-/* Writes all of bytes to fd; -1 on failure with errno set. */
-static int write_all(int fd, const std::string &bytes)
-{
-	const char *p = bytes.data();
-	size_t left = bytes.size();
-	while (left > 0) {
-		ssize_t n = write(fd, p, left);
-		if (n < 0 && errno == EINTR)
-			continue;
-		if (n < 0)
-			return -1;
-		p += n;
-		left -= (size_t)n;
-	}
-	return 0;
-}
-
 /* True (after a message) when outname names the open input itself. */
 static bool is_input(int in, const std::string &outname)
 {
@@ -115,7 +99,9 @@ static bool read_gpx(const std::string &inname, const std::string &outname,
 static int write_database(int fd, const std::string &head,
 			  const struct gpx_records &records)
 {
-	return write_all(fd, head) == 0 && write_all(fd, records.bytes) == 0
+	return wexlar_write_full(fd, head.data(), head.size()) >= 0 &&
+		       wexlar_write_full(fd, records.bytes.data(),
+					 records.bytes.size()) >= 0
 		   ? 0
 		   : -1;
 }

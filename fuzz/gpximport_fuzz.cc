@@ -14,11 +14,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 	int fd = memfile(data, size);
 	struct gpx_records records;
 	struct gpx_error error;
-	if (gpx_import(fd, &records, &error) == 0) {
-		std::string head = pdb_head(records, "fuzz", 0);
-		if (head.size() != 80 + 8 * records.ends.size())
-			abort();
-	}
+	if (gpx_import(fd, &records, &error) == 0)
+		pdb_head(records, "fuzz", 0);
 	close(fd);
 	return 0;
 }

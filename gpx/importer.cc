@@ -13,6 +13,7 @@
 #include <utility>
 #include <vector>
 
+#include "quote.h"
 #include "sentences.h"
 
 namespace {
@@ -44,21 +45,14 @@ struct importer {
 	std::string body; /* room to build one sentence in */
 };
 
-/* text for a message: quoted, at most 40 bytes of it, bytes other than
- * printable ASCII as \xHH. */
+/* text for a message: quoted as names are (see quote.h), at most 40
+ * bytes of it. */
 std::string quoted(const std::string &text)
 {
 	enum { SHOWN = 40 };
-	std::string out = "\"";
-	for (size_t i = 0; i < text.size() && i < SHOWN; i++) {
-		unsigned char c = (unsigned char)text[i];
-		char hex[8];
-		snprintf(hex, sizeof hex, "\\x%02x", c);
-		out += c == '"' || c == '\\' ? std::string("\\") + (char)c
-		       : c >= 0x20 && c < 0x7F ? std::string(1, (char)c)
-					       : std::string(hex);
-	}
-	return out + (text.size() > SHOWN ? "\"..." : "\"");
+	char shown[WEXLAR_QUOTED_SIZE(SHOWN)];
+	wexlar_quote(shown, text.data(), std::min(text.size(), (size_t)SHOWN));
+	return std::string(shown) + (text.size() > SHOWN ? "..." : "");
 }
 
 int refuse(struct importer *im, const struct gpx_point *p,
@@ -130,25 +124,28 @@ int read_place(struct importer *im, const struct gpx_point *p,
 	return 0;
 }
 
-int on_waypoint(void *ctx, const struct gpx_point *p)
+/* Reads the waypoint or route point p onto the end of places. */
+int add_place(struct importer *im, const struct gpx_point *p,
+	      std::vector<place> *places)
 {
-	struct importer *im = (struct importer *)ctx;
 	struct place pl;
 	if (read_place(im, p, &pl) < 0)
 		return -1;
-	im->waypoints.push_back(std::move(pl));
+	places->push_back(std::move(pl));
 	return check_count(im, p);
+}
+
+int on_waypoint(void *ctx, const struct gpx_point *p)
+{
+	struct importer *im = (struct importer *)ctx;
+	return add_place(im, p, &im->waypoints);
 }
 
 int on_route_point(void *ctx, const struct gpx_point *p)
 {
 	struct importer *im = (struct importer *)ctx;
-	struct place pl;
-	if (read_place(im, p, &pl) < 0)
-		return -1;
-	im->route.push_back(std::move(pl));
 	im->route_points++;
-	return check_count(im, p);
+	return add_place(im, p, &im->route);
 }
 
 int on_route_end(void *ctx, const std::string &)

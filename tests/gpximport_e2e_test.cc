@@ -196,7 +196,6 @@ TEST_F(GpxImport, RefusalsChangeNothing)
 		std::string out, err;
 	} calls[] = {
 	    {{}, 1, "", "Usage: gpximport GPXFILE [PDBFILE | -]\n"},
-	    {{"a", "b", "c"}, 1, "", "Usage: gpximport GPXFILE [PDBFILE | -]\n"},
 	    {{"--version"}, 0, "gpximport 1.0.0\n", ""},
 	    {{"missing.gpx"}, 1, "",
 	     "gpximport: missing.gpx: No such file or directory\n"},

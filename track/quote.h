@@ -17,6 +17,16 @@ extern "C" {
  */
 void wexlar_put_quoted(FILE *out, const char *bytes, size_t len);
 
+/* Room that wexlar_quote() needs for len bytes. */
+#define WEXLAR_QUOTED_SIZE(len) (4 * (len) + 3)
+
+/*
+ * Writes the len bytes at bytes into out (WEXLAR_QUOTED_SIZE(len) bytes)
+ * as wexlar_put_quoted() prints them, followed by a NUL.  Returns the
+ * length of the text.
+ */
+size_t wexlar_quote(char *out, const char *bytes, size_t len);
+
 #ifdef __cplusplus
 }
 #endif
