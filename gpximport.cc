@@ -15,6 +15,7 @@
 #include <time.h>
 #include <unistd.h>
 
+#include <new>
 #include <string>
 
 #include "fileio.h"
@@ -36,15 +37,15 @@ static const char HELP[] =
     "PDBFILE (by default GPXFILE's name with .pdb, here; - for standard\n"
     "output).\n";
 
-/* "gpximport: " and the rest of the message on standard error. */
-static void complain(const std::string &what)
+/* "gpximport: NAME: WHAT" on standard error; needs no memory. */
+static void complain(const std::string &name, const char *what)
 {
-	fprintf(stderr, "%s: %s\n", PROG, what.c_str());
+	fprintf(stderr, "%s: %s: %s\n", PROG, name.c_str(), what);
 }
 
 static void complain_errno(const std::string &name)
 {
-	complain(name + ": " + strerror(errno));
+	complain(name, strerror(errno));
 }
 
 /* The part of path after its last '/'. */
@@ -61,6 +62,15 @@ static std::string stem(const std::string &name)
 	return dot == std::string::npos ? name : name.substr(0, dot);
 }
 
+/* The database's name for the file at path: its base name without the
+ * extension, or whole where nothing else would be left (".gpx"). */
+static std::string database_name(const std::string &path)
+{
+	std::string base = base_name(path);
+	std::string name = stem(base);
+	return name.empty() ? base : name;
+}
+
 /* True (after a message) when outname names the open input itself. */
 static bool is_input(int in, const std::string &outname)
 {
@@ -68,7 +78,7 @@ static bool is_input(int in, const std::string &outname)
 	if (fstat(in, &a) != 0 || stat(outname.c_str(), &b) != 0 ||
 	    a.st_dev != b.st_dev || a.st_ino != b.st_ino)
 		return false;
-	complain(outname + ": input and output are the same file");
+	complain(outname, "input and output are the same file");
 	return true;
 }
 
@@ -84,13 +94,11 @@ static bool read_gpx(const std::string &inname, const std::string &outname,
 	struct gpx_error error;
 	bool ok = !is_input(in, outname) &&
 		  gpx_import(in, records, &error) == 0;
-	if (!ok && !error.message.empty()) {
-		std::string where = inname;
-		if (error.line > 0)
-			where += ":" + std::to_string(error.line) + ":" +
-				 std::to_string(error.column);
-		complain(where + ": " + error.message);
-	}
+	if (!ok && error.line > 0)
+		fprintf(stderr, "%s: %s:%lu:%lu: %s\n", PROG, inname.c_str(),
+			error.line, error.column, error.message.c_str());
+	else if (!ok && !error.message.empty())
+		complain(inname, error.message.c_str());
 	close(in);
 	return ok;
 }
@@ -137,6 +145,18 @@ static bool write_output(const std::string &outname, const std::string &head,
 	return false;
 }
 
+/* Imports inname to outname; false after a message. */
+static bool import(const std::string &inname, const std::string &outname,
+		   const std::string &dbname)
+{
+	struct gpx_records records;
+	if (!read_gpx(inname, outname, &records))
+		return false;
+	uint32_t secs = (uint32_t)time(NULL) + PALM_EPOCH_OFFSET;
+	std::string head = pdb_head(records, dbname, secs);
+	return write_output(outname, head, records);
+}
+
 int main(int argc, char **argv)
 {
 	if (wants_version(argc, argv))
@@ -149,13 +169,22 @@ int main(int argc, char **argv)
 		fputs(USAGE, stderr);
 		return 1;
 	}
-	std::string inname = argv[1];
-	std::string outname =
-	    argc == 3 ? argv[2] : stem(base_name(inname)) + ".pdb";
-	struct gpx_records records;
-	if (!read_gpx(inname, outname, &records))
+	const char *inname = argv[1];
+	try {
+		/* Named after the output where one is given, else after the
+		 * input. */
+		bool given = argc == 3 && strcmp(argv[2], "-") != 0;
+		std::string outname =
+		    argc == 3 ? argv[2] : stem(base_name(inname)) + ".pdb";
+		return import(inname, outname,
+			      database_name(given ? outname : inname))
+			   ? 0
+			   : 1;
+	} catch (const std::bad_alloc &) {
+		/* Nothing was written: the output is replaced only at the
+		 * end. */
+		fprintf(stderr, "%s: %s: %s\n", PROG, inname,
+			strerror(ENOMEM));
 		return 1;
-	uint32_t secs = (uint32_t)time(NULL) + PALM_EPOCH_OFFSET;
-	std::string head = pdb_head(records, stem(base_name(outname)), secs);
-	return write_output(outname, head, records) ? 0 : 1;
+	}
 }

@@ -3,10 +3,15 @@
 
 #include <errno.h>
 #include <expat.h>
+#include <stdio.h>
 #include <string.h>
+#include <strings.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <new>
+
+#include "cp1252.h"
 
 namespace {
 
@@ -17,6 +22,9 @@ const char NS_SEPARATOR = '|';
 
 /* Bytes read at a time. */
 enum { CHUNK = 256 * 1024 };
+
+/* Bytes of the longest message of the reader's own. */
+enum { ERROR_ROOM = 256 };
 
 /* What an element is to the reader; OTHER for everything it skips. */
 enum kind {
@@ -118,8 +126,8 @@ void start_point(struct reader *r, const XML_Char **atts)
 	struct gpx_point &p = r->point;
 	p.lat = attribute(atts, "lat");
 	p.lon = attribute(atts, "lon");
-	p.lat.resize(std::min(p.lat.size(), (size_t)GPX_TEXT_MAX));
-	p.lon.resize(std::min(p.lon.size(), (size_t)GPX_TEXT_MAX));
+	p.lat.resize(std::min(p.lat.size(), (size_t)GPX_TEXT_KEPT));
+	p.lon.resize(std::min(p.lon.size(), (size_t)GPX_TEXT_KEPT));
 	p.ele.clear();
 	p.time.clear();
 	p.fix.clear();
@@ -148,9 +156,15 @@ std::string *text_of(struct reader *r, kind parent, kind k)
 	}
 }
 
-void XMLCALL on_start(void *data, const XML_Char *name, const XML_Char **atts)
+/* Stops the parser as out of memory, at the current position. */
+void out_of_memory(struct reader *r)
 {
-	struct reader *r = (struct reader *)data;
+	stop(r, strerror(ENOMEM));
+}
+
+void start_element(struct reader *r, const XML_Char *name,
+		   const XML_Char **atts)
+{
 	size_t ns_len;
 	const char *local = local_name(name, r->ns, &ns_len);
 	kind k = OTHER;
@@ -183,6 +197,17 @@ void XMLCALL on_start(void *data, const XML_Char *name, const XML_Char **atts)
 	r->depth++;
 }
 
+/* The handlers that expat calls let no exception through its C frames. */
+void XMLCALL on_start(void *data, const XML_Char *name, const XML_Char **atts)
+{
+	struct reader *r = (struct reader *)data;
+	try {
+		start_element(r, name, atts);
+	} catch (const std::bad_alloc &) {
+		out_of_memory(r);
+	}
+}
+
 /* Hands what ended to the handler. */
 int hand_over(struct reader *r, kind k)
 {
@@ -205,8 +230,15 @@ void XMLCALL on_end(void *data, const XML_Char *)
 	bool track_name = k == NAME && r->depth > 0 &&
 			  r->open[r->depth - 1] == TRK;
 	r->text = NULL;
-	if (track_name ? r->h->track_name(r->ctx, r->track_name) < 0
-		       : hand_over(r, k) < 0) {
+	int status;
+	try {
+		status = track_name ? r->h->track_name(r->ctx, r->track_name)
+				    : hand_over(r, k);
+	} catch (const std::bad_alloc &) {
+		out_of_memory(r);
+		return;
+	}
+	if (status < 0) {
 		r->stopped = true;
 		XML_StopParser(r->parser, XML_FALSE);
 	}
@@ -217,16 +249,53 @@ void XMLCALL on_text(void *data, const XML_Char *s, int len)
 	struct reader *r = (struct reader *)data;
 	if (r->text == NULL)
 		return;
-	size_t room = GPX_TEXT_MAX - std::min(r->text->size(),
-					      (size_t)GPX_TEXT_MAX);
-	r->text->append(s, std::min((size_t)len, room));
+	size_t room = GPX_TEXT_KEPT - std::min(r->text->size(),
+					       (size_t)GPX_TEXT_KEPT);
+	try {
+		r->text->append(s, std::min((size_t)len, room));
+	} catch (const std::bad_alloc &) {
+		out_of_memory(r);
+	}
 }
 
-/* External entities are never loaded. */
+/* External entities, the DTD's external subset among them, are never
+ * loaded. */
 int XMLCALL refuse_external(XML_Parser, const XML_Char *, const XML_Char *,
 			    const XML_Char *, const XML_Char *)
 {
 	return XML_STATUS_ERROR;
+}
+
+/* A reference to an entity whose declaration was not read (it follows a
+ * parameter entity that was not, or it was declared nowhere) would lose
+ * its text without a word. */
+void XMLCALL refuse_skipped(void *data, const XML_Char *name, int is_parameter)
+{
+	struct reader *r = (struct reader *)data;
+	enum { SHOWN = 40 };
+	char message[128];
+	snprintf(message, sizeof message,
+		 "entity %c%.*s%s; is not expanded: its declaration is not read",
+		 is_parameter ? '%' : '&', (int)SHOWN, name,
+		 strlen(name) > SHOWN ? "..." : "");
+	stop(r, message);
+}
+
+/* Windows-1252, which expat does not know, as its table of bytes; the
+ * bytes the code page leaves undefined are errors. */
+int XMLCALL windows_1252(void *, const XML_Char *name, XML_Encoding *info)
+{
+	if (strcasecmp(name, "windows-1252") != 0 &&
+	    strcasecmp(name, "cp1252") != 0)
+		return XML_STATUS_ERROR;
+	for (int b = 0; b < 256; b++) {
+		unsigned cp = cp1252_to_unicode((unsigned char)b);
+		info->map[b] = cp == 0 && b != 0 ? -1 : (int)cp;
+	}
+	info->data = NULL;
+	info->convert = NULL;
+	info->release = NULL;
+	return XML_STATUS_OK;
 }
 
 /* Reads up to len bytes, again after an interruption. */
@@ -275,6 +344,8 @@ int gpx_read(int fd, const struct gpx_handler *h, void *ctx,
 	     struct gpx_error *error)
 {
 	*error = gpx_error{0, 0, ""};
+	/* Room for the reader's messages, so that none needs memory. */
+	error->message.reserve(ERROR_ROOM);
 	XML_Parser parser = XML_ParserCreateNS(NULL, NS_SEPARATOR);
 	if (parser == NULL) {
 		error->message = strerror(ENOMEM);
@@ -288,8 +359,12 @@ int gpx_read(int fd, const struct gpx_handler *h, void *ctx,
 	XML_SetUserData(parser, &r);
 	XML_SetElementHandler(parser, on_start, on_end);
 	XML_SetCharacterDataHandler(parser, on_text);
-	XML_SetParamEntityParsing(parser, XML_PARAM_ENTITY_PARSING_NEVER);
+	/* Parameter entities are read so that the entities they declare are
+	 * known; the external ones are refused as all are. */
+	XML_SetParamEntityParsing(parser, XML_PARAM_ENTITY_PARSING_ALWAYS);
 	XML_SetExternalEntityRefHandler(parser, refuse_external);
+	XML_SetSkippedEntityHandler(parser, refuse_skipped);
+	XML_SetUnknownEncodingHandler(parser, windows_1252, NULL);
 	int status = parse(&r, fd);
 	XML_ParserFree(parser);
 	return status;

@@ -9,11 +9,13 @@
 
 #include <string>
 
-/* Bytes kept of any text of a point: far more than a sentence holds. */
-enum { GPX_TEXT_MAX = 4096 };
+/* Bytes of any text of a point that are read: far more than a sentence
+ * holds.  One more is kept, so that a longer text is known as such. */
+enum { GPX_TEXT_MAX = 4096, GPX_TEXT_KEPT = GPX_TEXT_MAX + 1 };
 
 /* A wpt, rtept or trkpt: its texts as the document gives them (UTF-8, at
- * most GPX_TEXT_MAX bytes each; empty when absent), and where it starts. */
+ * most GPX_TEXT_KEPT bytes each: a longer text is cut there; empty when
+ * absent), and where it starts. */
 struct gpx_point {
 	std::string lat, lon;		   /* attributes */
 	std::string ele, time, fix;	   /* elements */
@@ -49,13 +51,19 @@ struct gpx_error {
  * through expat, handing each point, route end and track end to h with
  * ctx.  The root must be a gpx element, in the GPX 1.0 or 1.1 namespace or
  * in none; elements of other namespaces (extensions) are skipped with
- * everything in them.  External entities are never loaded: a reference to
- * one fails the reading.  Returns 0 when the whole document was read and
- * every handler returned 0; -1 with *error filled when the document is not
- * well-formed ("LINE:COLUMN" of the fault and expat's message), its root is
- * no gpx element ("not a GPX document"), a read fails (column 0, the
- * system's error text) or a handler stopped the reading (whatever it put
- * in *error).
+ * everything in them.  The document may be in any encoding expat knows or
+ * in windows-1252.  Internal entities, parameter entities too, are
+ * expanded within expat's limits on amplification; nothing is ever
+ * loaded: a reference to an external entity (the external DTD subset
+ * too), and one to an entity whose declaration was not read, fails the
+ * reading.  Returns 0 when the whole document was read and every handler
+ * returned 0; -1 with *error filled when the document is not well-formed
+ * ("LINE:COLUMN" of the fault and expat's message), its root is no gpx
+ * element ("not a GPX document"), a read fails (column 0, the system's
+ * error text), memory runs out while parsing (the system's text for
+ * ENOMEM) or a handler stopped the reading (whatever it put in *error).
+ * A handler may throw std::bad_alloc, which stops the reading so.  Throws
+ * std::bad_alloc when it cannot start.
  */
 int gpx_read(int fd, const struct gpx_handler *h, void *ctx,
 	     struct gpx_error *error);

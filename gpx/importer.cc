@@ -1,13 +1,16 @@
 /* SPDX-License-Identifier: MIT */
 #include "importer.h"
 
+#include <math.h>
 #include <stdio.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
 
 #include <algorithm>
 
+#include <deque>
 #include <string>
+#include <string_view>
 #include <unordered_map>
 #include <unordered_set>
 #include <utility>
@@ -18,20 +21,57 @@
 
 namespace {
 
-/* A waypoint or route point as its sentence needs it. */
-struct place {
-	std::string name;     /* as the handheld holds it; empty: none */
-	std::string position; /* "ddmm.mmmm,N,dddmm.mmmm,E" */
-	std::string metres;   /* "0000904"; zero without an elevation */
-	std::string comment;
+/* Bytes of a position as put_position() writes it:
+ * "ddmm.mmmm,N,dddmm.mmmm,E". */
+enum { POSITION_LEN = 24 };
+
+/*
+ * A waypoint or route point as its sentence needs it, in one text: its
+ * name as the handheld holds it (empty: none), NUL, the position, ",", the
+ * altitude in whole metres ("0000904"; zero without an elevation), ",",
+ * the comment.  Its place is its name and position, the text up to the
+ * end of the position.
+ */
+std::string_view place_of(const std::string &p)
+{
+	return std::string_view(p).substr(0, p.find('\0') + 1 + POSITION_LEN);
+}
+
+std::string_view name_of(const std::string &p)
+{
+	return std::string_view(p).substr(0, p.find('\0'));
+}
+
+/* A route with points: its number (its place among the document's
+ * routes) and its points [first, end) in route_points. */
+struct route {
+	size_t number, first, end;
 };
 
+/*
+ * What the document gave so far.  The records it makes are counted as its
+ * points arrive, exactly: a later waypoint can only take the place of a
+ * route's new waypoint, never lower the count, so the reading stops at the
+ * very point that makes one record too many.  What is kept is bounded by
+ * the records: a waypoint that repeats an earlier one's sentence, and a
+ * route without points, keep nothing.
+ */
 struct importer {
 	struct gpx_error *error;
-	std::vector<place> waypoints;
-	std::vector<std::vector<place>> routes;
-	std::vector<place> route; /* the route being read */
-	size_t route_points;	  /* in all routes so far */
+	/* The waypoints that give records, in document order (their texts
+	 * never move: the sets view them), and the sentences and places
+	 * among them. */
+	std::deque<std::string> waypoints;
+	std::unordered_set<std::string_view> sentences, places;
+	std::deque<std::string> route_points;
+	std::vector<struct route> routes;
+	size_t routes_read;   /* rte elements ended */
+	size_t route_start;   /* the first point of the route being read */
+	/* The places of named route points that no waypoint has so far, each
+	 * a record of its own; the nameless route points, each one too. */
+	std::unordered_set<std::string_view> route_places;
+	size_t nameless_route_points;
+	size_t route_lines;   /* of the routes ended */
 	/* The points of the track being read, one after the other, each its
 	 * sentence's text before the track's name and after it (ending at
 	 * marks 2i and 2i + 1); the records of the tracks read. */
@@ -39,6 +79,8 @@ struct importer {
 	std::vector<size_t> marks;
 	bool named;	       /* the track's name came before its points */
 	std::string track;     /* its name as the handheld holds it */
+	size_t tracks_read;    /* trk elements ended */
+	std::string previous;  /* the name the track before was given */
 	std::string tracks;
 	std::vector<size_t> track_ends;
 	size_t track_points;
@@ -68,14 +110,20 @@ enum { TRACK_RECORD_ROOM = 112 };
 const char TOO_MANY[] =
     "more than 65535 records: 65535 is the most a database holds";
 
+/* The records of what was read so far. */
+size_t records(const struct importer *im)
+{
+	size_t in_route = im->route_points.size() - im->route_start;
+	return im->waypoints.size() + im->route_places.size() +
+	       im->nameless_route_points + im->route_lines +
+	       (in_route + 1) / 2 + im->track_points;
+}
+
 /* Stops the reading as soon as the records cannot fit, p the point just
- * counted: each waypoint and track point is one, each route point half a
- * line at least. */
+ * counted. */
 int check_count(struct importer *im, const struct gpx_point *p)
 {
-	size_t least = im->waypoints.size() + im->track_points +
-		       (im->route_points + 1) / 2;
-	return least > RECORDS_MAX ? refuse(im, p, TOO_MANY) : 0;
+	return records(im) > RECORDS_MAX ? refuse(im, p, TOO_MANY) : 0;
 }
 
 bool is_empty(const std::string &text)
@@ -83,10 +131,27 @@ bool is_empty(const std::string &text)
 	return text.find_first_not_of(" \t\r\n") == std::string::npos;
 }
 
+/* False (after refusing p) when the text of what is longer than a number
+ * or time can be: it is not read from its first part. */
+bool fits(struct importer *im, const struct gpx_point *p, const char *what,
+	  const std::string &text)
+{
+	if (text.size() <= GPX_TEXT_MAX)
+		return true;
+	refuse(im, p,
+	       std::string(what) + " " + quoted(text) + " is longer than " +
+		   std::to_string((int)GPX_TEXT_MAX) + " bytes");
+	return false;
+}
+
 /* The position and elevation of p; -1 after refusing p. */
 int read_numbers(struct importer *im, const struct gpx_point *p, double *lat,
 		 double *lon, double *ele, bool *has_ele)
 {
+	if (!fits(im, p, "latitude", p->lat) ||
+	    !fits(im, p, "longitude", p->lon) ||
+	    !fits(im, p, "elevation", p->ele))
+		return -1;
 	if (!parse_decimal(p->lat.data(), p->lat.size(), lat) || *lat < -90 ||
 	    *lat > 90)
 		return refuse(im, p,
@@ -99,60 +164,84 @@ int read_numbers(struct importer *im, const struct gpx_point *p, double *lat,
 				  " is not a number from -180 to 180");
 	*has_ele = !is_empty(p->ele);
 	*ele = 0;
+	/* The limit holds for the whole metres written. */
 	if (*has_ele && (!parse_decimal(p->ele.data(), p->ele.size(), ele) ||
-			 *ele <= -ELE_LIMIT || *ele >= ELE_LIMIT))
+			 fabs(round(*ele)) >= ELE_LIMIT))
 		return refuse(im, p,
 			      "elevation " + quoted(p->ele) +
 				  " is not a number of metres below 10^9");
 	return 0;
 }
 
-/* The waypoint or route point p into *pl; -1 after refusing p. */
+/* The text of the waypoint or route point p into *pl (see place_of());
+ * -1 after refusing p. */
 int read_place(struct importer *im, const struct gpx_point *p,
-	       struct place *pl)
+	       std::string *pl)
 {
 	double lat, lon, ele;
 	bool has_ele;
 	if (read_numbers(im, p, &lat, &lon, &ele, &has_ele) < 0)
 		return -1;
 	char field[FIELD_ROOM];
-	pl->position.assign(field, put_position(field, lat, lon));
-	pl->metres.assign(field, put_metres(field, ele, 7));
-	pl->name = mag_text(p->name, WPT_NAME_MAX);
-	pl->comment =
-	    mag_text(p->cmt.empty() ? p->desc : p->cmt, WPT_COMMENT_MAX);
+	*pl = mag_text(trim_blanks(p->name), WPT_NAME_MAX);
+	*pl += '\0';
+	pl->append(field, put_position(field, lat, lon));
+	*pl += ',';
+	pl->append(field, put_metres(field, ele, 7));
+	*pl += ',';
+	*pl += mag_text(trim_blanks(is_empty(p->cmt) ? p->desc : p->cmt),
+			WPT_COMMENT_MAX);
 	return 0;
-}
-
-/* Reads the waypoint or route point p onto the end of places. */
-int add_place(struct importer *im, const struct gpx_point *p,
-	      std::vector<place> *places)
-{
-	struct place pl;
-	if (read_place(im, p, &pl) < 0)
-		return -1;
-	places->push_back(std::move(pl));
-	return check_count(im, p);
 }
 
 int on_waypoint(void *ctx, const struct gpx_point *p)
 {
 	struct importer *im = (struct importer *)ctx;
-	return add_place(im, p, &im->waypoints);
+	std::string text;
+	if (read_place(im, p, &text) < 0)
+		return -1;
+	bool named = !name_of(text).empty();
+	/* The very same sentence again gives no record. */
+	if (named && im->sentences.count(text) > 0)
+		return 0;
+	const std::string &w = im->waypoints.emplace_back(std::move(text));
+	if (named) {
+		im->sentences.insert(w);
+		std::string_view place = place_of(w);
+		/* Its place's route points now name this waypoint. */
+		if (im->places.insert(place).second)
+			im->route_places.erase(place);
+	}
+	return check_count(im, p);
 }
 
 int on_route_point(void *ctx, const struct gpx_point *p)
 {
 	struct importer *im = (struct importer *)ctx;
-	im->route_points++;
-	return add_place(im, p, &im->route);
+	std::string text;
+	if (read_place(im, p, &text) < 0)
+		return -1;
+	const std::string &rp = im->route_points.emplace_back(std::move(text));
+	std::string_view place = place_of(rp);
+	if (name_of(rp).empty())
+		im->nameless_route_points++;
+	else if (im->places.count(place) == 0)
+		im->route_places.insert(place);
+	return check_count(im, p);
 }
 
 int on_route_end(void *ctx, const std::string &)
 {
 	struct importer *im = (struct importer *)ctx;
-	im->routes.push_back(std::move(im->route));
-	im->route.clear();
+	size_t points = im->route_points.size() - im->route_start;
+	im->routes_read++;
+	if (points > 0) {
+		im->routes.push_back(
+		    route{im->routes_read, im->route_start,
+			  im->route_points.size()});
+		im->route_lines += (points + 1) / 2;
+	}
+	im->route_start = im->route_points.size();
 	return 0;
 }
 
@@ -185,7 +274,8 @@ int on_track_point(void *ctx, const struct gpx_point *p)
 	struct importer *im = (struct importer *)ctx;
 	double lat, lon, ele;
 	bool has_ele;
-	if (read_numbers(im, p, &lat, &lon, &ele, &has_ele) < 0)
+	if (read_numbers(im, p, &lat, &lon, &ele, &has_ele) < 0 ||
+	    !fits(im, p, "time", p->time))
 		return -1;
 	struct mag_time t = {"", ""};
 	if (!is_empty(p->time)) {
@@ -227,13 +317,36 @@ int on_track_point(void *ctx, const struct gpx_point *p)
 	return check_count(im, p);
 }
 
+/*
+ * The name that the track being read is given for its name in the
+ * document: a track after the first is never merged with the one before
+ * it, which a receiver's log would do where their names are the same.  A
+ * nameless one is called "Track N", N its place among the document's
+ * tracks, and one named as the track before it gets " (N)" at its end.
+ */
+std::string track_name(const struct importer *im, const std::string &given)
+{
+	std::string name = mag_text(trim_blanks(given), TRACK_NAME_MAX);
+	size_t place = im->tracks_read + 1;
+	if (place == 1)
+		return name;
+	std::string number = std::to_string(place);
+	if (name.empty())
+		return "Track " + number;
+	if (name != im->previous)
+		return name;
+	std::string suffix = " (" + number + ")";
+	name.resize(std::min(name.size(), TRACK_NAME_MAX - suffix.size()));
+	return name + suffix;
+}
+
 /* Points that come after the track's name are written at once; those
  * before it wait for the track's end. */
 int on_track_name(void *ctx, const std::string &name)
 {
 	struct importer *im = (struct importer *)ctx;
 	if (im->marks.empty()) {
-		im->track = mag_text(name, TRACK_NAME_MAX);
+		im->track = track_name(im, name);
 		im->named = true;
 	}
 	return 0;
@@ -242,8 +355,9 @@ int on_track_name(void *ctx, const std::string &name)
 int on_track_end(void *ctx, const std::string &name)
 {
 	struct importer *im = (struct importer *)ctx;
-	std::string track = mag_text(name, TRACK_NAME_MAX);
+	std::string track = im->named ? im->track : track_name(im, name);
 	im->named = false;
+	im->tracks_read++;
 	size_t start = 0;
 	for (size_t i = 0; i < im->marks.size(); i += 2) {
 		size_t head = im->marks[i], tail = im->marks[i + 1];
@@ -255,85 +369,108 @@ int on_track_end(void *ctx, const std::string &name)
 	}
 	im->pending.clear();
 	im->marks.clear();
+	im->previous = std::move(track);
 	return 0;
 }
 
-/* The names the records give their waypoints, each naming one place. */
+/* The names the records give their waypoints. */
 struct namer {
-	/* name and position of a named place to the name it was given */
-	std::unordered_map<std::string, std::string> given;
+	/* the place of a named waypoint to the name it was given */
+	std::unordered_map<std::string_view, std::string> given;
 	std::unordered_set<std::string> taken;
+	/* The number to try next after a stem of a name cut to leave room
+	 * for it, by the stem and its count of digits: names that share a
+	 * stem share the search, so that no name taken is tried twice by
+	 * the same stem, and renaming stays linear however names collide. */
+	std::unordered_map<std::string, unsigned long> next;
 	unsigned unnamed;
 
-	static std::string key(const struct place &p)
-	{
-		return p.name + '\0' + p.position;
-	}
-
-	/* name, or name with a number at its end that no place has. */
+	/* name, or name with a number at its end that no waypoint has. */
 	std::string unique(const std::string &name)
 	{
-		std::string candidate = name;
-		for (unsigned n = 2; taken.count(candidate) > 0; n++) {
-			std::string number = std::to_string(n);
-			size_t keep = name.size() + number.size() <= WPT_NAME_MAX
-					  ? name.size()
-					  : WPT_NAME_MAX - number.size();
-			candidate = name.substr(0, keep) + number;
+		if (taken.insert(name).second)
+			return name;
+		unsigned long low = 2, high = 9;
+		for (size_t digits = 1;; digits++, low = high + 1,
+			    high = high * 10 + 9) {
+			std::string stem = name.substr(
+			    0, std::min(name.size(), WPT_NAME_MAX - digits));
+			unsigned long &n =
+			    next.emplace(stem + '\0' + std::to_string(digits),
+					 low)
+				.first->second;
+			for (; n <= high; n++) {
+				std::string candidate =
+				    stem + std::to_string(n);
+				if (taken.insert(candidate).second) {
+					n++;
+					return candidate;
+				}
+			}
 		}
-		taken.insert(candidate);
-		return candidate;
 	}
 
-	/* The name of p; *is_new tells whether no place had it before. */
-	std::string name_of(const struct place &p, bool *is_new)
+	/* A new name for the place p, a name of its own or WPTnnn. */
+	std::string new_name(const std::string &p)
 	{
-		*is_new = true;
-		if (p.name.empty()) {
-			char generated[16];
-			snprintf(generated, sizeof generated, "WPT%03u",
-				 ++unnamed);
-			return unique(generated);
-		}
-		auto found = given.find(key(p));
-		if (found != given.end()) {
-			*is_new = false;
-			return found->second;
-		}
-		std::string name = unique(p.name);
-		given.emplace(key(p), name);
-		return name;
+		std::string_view name = name_of(p);
+		if (!name.empty())
+			return unique(std::string(name));
+		char generated[16];
+		snprintf(generated, sizeof generated, "WPT%03u", ++unnamed);
+		return unique(generated);
 	}
 };
 
-std::string waypoint_body(const struct place &p, const std::string &name)
+/* The sentence of the place p named name. */
+std::string waypoint_body(const std::string &p, const std::string &name)
 {
-	return "PMGNWPL," + p.position + "," + p.metres + ",M," + name + "," +
-	       p.comment + ",a";
+	size_t position = p.find('\0') + 1;
+	size_t comment = p.find(',', position + POSITION_LEN + 1) + 1;
+	std::string body = "PMGNWPL,";
+	body.append(p, position, comment - 1 - position);
+	body += ",M,";
+	body += name;
+	body += ',';
+	body.append(p, comment, std::string::npos);
+	body += ",a";
+	return body;
 }
 
 /* The records of what was read, in the handheld's order. */
 void assemble(struct importer *im, struct gpx_records *out)
 {
 	struct namer names = {};
-	bool is_new;
-	for (const struct place &w : im->waypoints)
-		add_record(&out->bytes, &out->ends,
-			   waypoint_body(w, names.name_of(w, &is_new)));
-	for (size_t r = 0; r < im->routes.size(); r++) {
+	for (const std::string &w : im->waypoints) {
+		std::string name = names.new_name(w);
+		add_record(&out->bytes, &out->ends, waypoint_body(w, name));
+		if (!name_of(w).empty())
+			names.given.emplace(place_of(w), name);
+	}
+	for (const struct route &r : im->routes) {
 		std::vector<std::string> points;
-		for (const struct place &p : im->routes[r]) {
-			points.push_back(names.name_of(p, &is_new));
-			if (is_new)
-				add_record(&out->bytes, &out->ends,
-					   waypoint_body(p, points.back()));
+		for (size_t i = r.first; i < r.end; i++) {
+			const std::string &p = im->route_points[i];
+			auto found = name_of(p).empty()
+					 ? names.given.end()
+					 : names.given.find(place_of(p));
+			if (found != names.given.end()) {
+				points.push_back(found->second);
+				continue;
+			}
+			points.push_back(names.new_name(p));
+			add_record(&out->bytes, &out->ends,
+				   waypoint_body(p, points.back()));
+			if (!name_of(p).empty())
+				names.given.emplace(place_of(p),
+						    points.back());
 		}
 		size_t lines = (points.size() + 1) / 2;
 		for (size_t i = 0; i < points.size(); i += 2) {
 			std::string body =
 			    "PMGNRTE," + std::to_string(lines) + "," +
 			    std::to_string(i / 2 + 1) + ",c," +
-			    std::to_string(r + 1) + "," + points[i] + ",a";
+			    std::to_string(r.number) + "," + points[i] + ",a";
 			if (i + 1 < points.size())
 				body += "," + points[i + 1] + ",a";
 			add_record(&out->bytes, &out->ends, body);
@@ -387,9 +524,5 @@ int gpx_import(int fd, struct gpx_records *out, struct gpx_error *error)
 	if (gpx_read(fd, &handler, &im, error) < 0)
 		return -1;
 	assemble(&im, out);
-	if (out->ends.size() > RECORDS_MAX) {
-		*error = gpx_error{0, 0, TOO_MANY};
-		return -1;
-	}
 	return 0;
 }

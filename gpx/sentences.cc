@@ -149,6 +149,19 @@ static const int64_t FIRST_SECOND = 946684800, END_SECOND = 4102444800;
 /* Years of more digits are far out of range. */
 enum { YEAR_DIGITS_MAX = 9 };
 
+/* Reads an offset "hh:mm" or "hhmm" at *p into *secs. */
+static bool offset_of(const char **p, const char *end, long *secs)
+{
+	long oh, om;
+	if (!digits(p, end, 2, &oh))
+		return false;
+	expect(p, end, ':');
+	if (!digits(p, end, 2, &om) || oh > 14 || om > 59)
+		return false;
+	*secs = oh * 3600 + om * 60;
+	return true;
+}
+
 enum time_status parse_gpx_time(const char *text, size_t len,
 				 struct mag_time *t)
 {
@@ -160,15 +173,18 @@ enum time_status parse_gpx_time(const char *text, size_t len,
 	while (p + year_digits < end && p[year_digits] >= '0' &&
 	       p[year_digits] <= '9')
 		year_digits++;
-	if (year_digits > YEAR_DIGITS_MAX)
-		return TIME_OUT_OF_RANGE;
-	long year, month, day, hour, min, sec;
-	if (year_digits < 4 || !digits(&p, end, year_digits, &year) ||
+	/* A year of more digits is far out of range; its value is not read. */
+	bool huge = year_digits > YEAR_DIGITS_MAX;
+	long year = 0, month, day, hour, min, sec;
+	if (year_digits < 4 ||
+	    !(huge ? (p += year_digits, true)
+		   : digits(&p, end, year_digits, &year)) ||
 	    !expect(&p, end, '-') || !digits(&p, end, 2, &month) ||
 	    !expect(&p, end, '-') || !digits(&p, end, 2, &day) ||
-	    !expect(&p, end, 'T') || !digits(&p, end, 2, &hour) ||
-	    !expect(&p, end, ':') || !digits(&p, end, 2, &min) ||
-	    !expect(&p, end, ':') || !digits(&p, end, 2, &sec))
+	    !(expect(&p, end, 'T') || expect(&p, end, 't')) ||
+	    !digits(&p, end, 2, &hour) || !expect(&p, end, ':') ||
+	    !digits(&p, end, 2, &min) || !expect(&p, end, ':') ||
+	    !digits(&p, end, 2, &sec))
 		return TIME_INVALID;
 	long centis = 0;
 	if (p < end && *p == '.') {
@@ -185,17 +201,18 @@ enum time_status parse_gpx_time(const char *text, size_t len,
 	long offset = 0;
 	if (p < end && (*p == '+' || *p == '-')) {
 		int sign = *p++ == '-' ? -1 : 1;
-		long oh, om;
-		if (!digits(&p, end, 2, &oh) || !expect(&p, end, ':') ||
-		    !digits(&p, end, 2, &om) || oh > 14 || om > 59)
+		if (!offset_of(&p, end, &offset))
 			return TIME_INVALID;
-		offset = sign * (oh * 3600 + om * 60);
-	} else if (p < end && *p == 'Z') {
+		offset *= sign;
+	} else if (p < end && (*p == 'Z' || *p == 'z')) {
 		p++;
 	}
+	/* A leap second (:60) is taken as the next second. */
 	if (p != end || month < 1 || month > 12 || day < 1 || hour > 23 ||
-	    min > 59 || sec > 59)
+	    min > 59 || sec > 60)
 		return TIME_INVALID;
+	if (huge)
+		return TIME_OUT_OF_RANGE;
 	int64_t y = bc ? -year : year;
 	int64_t first = days_from_civil(y, month);
 	int64_t next = month == 12 ? days_from_civil(y + 1, 1)
@@ -217,6 +234,13 @@ enum time_status parse_gpx_time(const char *text, size_t len,
 	d = put_digits(d, c.month, 2);
 	*put_digits(d, (unsigned long long)(c.year % 100), 2) = '\0';
 	return TIME_OK;
+}
+
+std::string trim_blanks(const std::string &text)
+{
+	const char *p = text.data(), *end = p + text.size();
+	trim(&p, &end);
+	return std::string(p, end);
 }
 
 void append_sentence(std::string *out, const char *body, size_t len)

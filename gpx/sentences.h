@@ -58,12 +58,18 @@ enum time_status { TIME_OK, TIME_INVALID, TIME_OUT_OF_RANGE };
  * The xsd:dateTime in the len bytes at text ("YYYY-MM-DDThh:mm:ss", a
  * fraction of the second, "Z" or an offset "+hh:mm" or "-hh:mm"; no zone
  * is UTC; blanks around it allowed) into *t in UTC, its hundredths
- * truncated.  TIME_OUT_OF_RANGE for a moment before 2000-01-01 or from
- * 2100-01-01 on, which a two-digit year cannot hold; TIME_INVALID for a
- * text that is no such time.
+ * truncated.  As RFC 3339 and the programs that write GPX have it, "t" and
+ * "z" may be lower case, an offset may lack its colon ("+0200"), and a
+ * leap second (":60") is taken as the first second after it.
+ * TIME_OUT_OF_RANGE for a moment before 2000-01-01 or from 2100-01-01 on,
+ * which a two-digit year cannot hold; TIME_INVALID for a text that is no
+ * such time.
  */
 enum time_status parse_gpx_time(const char *text, size_t len,
 				 struct mag_time *t);
+
+/* text without the XML white space at its ends. */
+std::string trim_blanks(const std::string &text);
 
 /* Appends "$body*HH" to out: HH the exclusive or of the len bytes of body,
  * as two upper-case hex digits. */

@@ -119,8 +119,8 @@ TEST_F(GpxImport, SnippetsGiveTheirSentences)
 	      "130826*2B",
 	      "$PMGNTRK,4706.0000,N,01012.0000,E,,M,235959.00,V,Day 1,311299"
 	      "*1D",
-	      "$PMGNTRK,0000.0000,N,00000.0000,E,00904,M,000000.50,A,,010100"
-	      "*78"}},
+	      "$PMGNTRK,0000.0000,N,00000.0000,E,00904,M,000000.50,A,Track 2,"
+	      "010100*25"}},
 	    {"minutes carry into the degrees; extensions are skipped",
 	     "<gpx xmlns=\"http://www.topografix.com/GPX/1/1\" xmlns:x=\"u\">"
 	     "<wpt lat=\"9.99999999\" lon=\"-0.0\"><name>C</name>"

@@ -18,6 +18,7 @@ enum {
 	END_LONGITUDE = 4,
 	END_LON_HEMISPHERE = 5,
 	END_ALTITUDE = 6,
+	END_UNIT = 7,
 	END_TIME = 8,
 	END_STATUS = 9,
 	END_TRACK_NAME = 10,
@@ -232,7 +233,17 @@ static bool is_other_sentence(const char *data, size_t len)
 int parsemagtrack(const char *data, size_t len, struct trkrec *trk,
 		  struct magtext *name)
 {
-	*name = magtext{data, 0};
+	struct magtrkpt info;
+	int result = parsemagtrackpoint(data, len, trk, &info);
+	*name = info.name;
+	return result;
+}
+
+int parsemagtrackpoint(const char *data, size_t len, struct trkrec *trk,
+		       struct magtrkpt *info)
+{
+	*info = magtrkpt{magtext{data, 0}, 0, 0, 0};
+	struct magtext *name = &info->name;
 	if (data == NULL || len == 0 || data[0] == '#' || data[0] == '\0' ||
 	    is_other_sentence(data, len))
 		return 0;
@@ -247,6 +258,13 @@ int parsemagtrack(const char *data, size_t len, struct trkrec *trk,
 			decode_field(++seps, field, &wa, trk, &result);
 			if (seps == END_TRACK_NAME)
 				*name = magtext{data + start, flen};
+			else if (seps == END_TIME || seps == END_DATE)
+				info->has_time |= flen > 0;
+			else if (seps == END_ALTITUDE)
+				info->has_altitude = flen > 0;
+			else if (seps == END_UNIT)
+				info->feet = field[0] == 'F' ||
+					     field[0] == 'f';
 			flen = 0;
 			start = i + 1;
 		} else if (flen < FIELD_MAX) {
@@ -311,7 +329,7 @@ static double field_number(struct magtext f)
 
 static const double METRES_PER_FOOT = 0.3048;
 
-__attribute__((noinline)) static double feet_to_metres(double feet)
+__attribute__((noinline)) double wexlar_feet_to_metres(double feet)
 {
 	[[maybe_unused]] ieee_rounding guard;
 	return feet * METRES_PER_FOOT;
@@ -344,7 +362,7 @@ int parsemagwaypoint(const char *data, size_t len, struct magwpt *wpt)
 	double ele = field_number(f[WPL_ALT]);
 	if (f[WPL_UNIT].len > 0 &&
 	    (f[WPL_UNIT].text[0] == 'F' || f[WPL_UNIT].text[0] == 'f'))
-		ele = feet_to_metres(ele);
+		ele = wexlar_feet_to_metres(ele);
 	wpt->lat = lat + 0.0; /* + 0.0: no negative zero */
 	wpt->lon = lon + 0.0;
 	wpt->has_ele = f[WPL_ALT].len > 0 && isfinite(ele);

@@ -337,10 +337,11 @@ static int put_tracks(struct outbuf *ob, const struct pdb *db,
 	char item[POINT_TEXT_SIZE];
 	for (const struct pdb_record *r = db->rec_index.rec; r != NULL;
 	     r = r->next) {
-		struct magtext name;
-		if (!parsemagtrack((const char *)r->data, r->data_len, &trk,
-				   &name))
+		struct magtrkpt info;
+		if (!parsemagtrackpoint((const char *)r->data, r->data_len,
+					&trk, &info))
 			continue;
+		struct magtext name = info.name;
 		if (name.len > 0 &&
 		    (!named || compare_text(name, current) != 0)) {
 			if (open && put_str(ob, TRACK_END) < 0)
@@ -354,7 +355,7 @@ static int put_tracks(struct outbuf *ob, const struct pdb *db,
 				return -1;
 			open = true;
 		}
-		int n = wexlar_format_point(POINT_GPX, &trk, item);
+		int n = wexlar_format_track_point(&trk, &info, item);
 		if (wexlar_out_put(ob, item, (size_t)n) < 0)
 			return -1;
 	}

@@ -87,6 +87,27 @@ struct magtext {
 int parsemagtrack(const char *data, size_t len, struct trkrec *trk,
 		  struct magtext *name);
 
+/* What a track point's text holds beside its trkrec. */
+struct magtrkpt {
+	struct magtext name; /* field 9, as parsemagtrack() gives it */
+	int has_time;	     /* 0: the time and date fields are both empty */
+	int has_altitude;    /* 0: the altitude field is empty */
+	int feet;	     /* 1: the altitude's unit is "F" (or "f"), feet */
+};
+
+/*
+ * parsemagtrack() that also tells what the text leaves out: *info gets the
+ * track's name, whether the time or the date field holds anything, whether
+ * the altitude field does, and whether the altitude is in feet.  A field
+ * that the text does not reach counts as empty.  Returns what
+ * parsemagdata() returns for the same text; *info is filled in any case.
+ */
+int parsemagtrackpoint(const char *data, size_t len, struct trkrec *trk,
+		       struct magtrkpt *info);
+
+/* Metres in feet: the unit of a track point's altitude field "F". */
+double wexlar_feet_to_metres(double feet);
+
 /* One waypoint of a $PMGNWPL sentence. */
 struct magwpt {
 	double lat, lon;	      /* decimal degrees, north and east positive */
@@ -152,7 +173,10 @@ int parsewexlarfilegpx(struct pdb *db, int fd);
  * A GPX 1.1 document of what the log holds: every waypoint ($PMGNWPL) as a
  * <wpt> in record order, then every route ($PMGNRTE lines, assembled by
  * route number and line index) as an <rte> of copies of its waypoints,
- * then the track points as parsewexlarfilegpx() writes them.  Points
+ * then the track points as parsewexlarfilegpx() writes them, but with
+ * altitudes in feet as metres, no <ele> where the altitude field is empty
+ * and no <time> where the time and date fields are (see
+ * parsemagtrackpoint()).  Points
  * before any that names its track (parsemagtrack()) form a track named
  * after the database; a point whose name differs from the track's starts
  * a new track of that name.  Names are Windows-1252 text shown as UTF-8,

@@ -26,6 +26,15 @@ enum point_style { POINT_GPX, POINT_CSV };
  */
 int wexlar_format_point(enum point_style style, const struct trkrec *trk,
 			char *buf);
+/*
+ * Prints trk as a GPX 1.1 track point into buf (of POINT_TEXT_SIZE bytes):
+ * as POINT_GPX does, but without <ele> where info says the altitude field
+ * is empty, in metres where it is in feet, and without <time> where the
+ * time and date fields are empty.  Returns the length of the text.
+ */
+int wexlar_format_track_point(const struct trkrec *trk,
+			      const struct magtrkpt *info, char *buf);
+
 /* Size that any finite double printed as "%f" fits. */
 #define FIXED_TEXT_SIZE 400
 

@@ -137,6 +137,31 @@ int wexlar_format_point(enum point_style style, const struct trkrec *trk, char *
 	return (int)(t.p - buf);
 }
 
+int wexlar_format_track_point(const struct trkrec *trk,
+			      const struct magtrkpt *info, char *buf)
+{
+	struct point_text t = {buf, buf + POINT_TEXT_SIZE - 1};
+	put_text(&t, "<trkpt lat=\"");
+	put_fixed(&t, -trk->y);
+	put_text(&t, "\" lon=\"");
+	put_fixed(&t, trk->x);
+	put_text(&t, "\">\n");
+	if (info->has_altitude) {
+		double ele = (double)trk->altitude;
+		put_text(&t, "\t<ele>");
+		put_fixed(&t, info->feet ? wexlar_feet_to_metres(ele) : ele);
+		put_text(&t, "</ele>\n");
+	}
+	if (info->has_time) {
+		put_text(&t, "\t<time>");
+		put_time(&t, trk);
+		put_text(&t, "</time>\n");
+	}
+	put_text(&t, "</trkpt>\n");
+	*t.p = '\0';
+	return (int)(t.p - buf);
+}
+
 /* Writes one item for every record that decodes. */
 static int put_points(struct outbuf *ob, const struct pdb *db,
 		      enum point_style style)
