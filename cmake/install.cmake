@@ -73,6 +73,13 @@ if(BUILD_SHARED_LIBS)
 else()
   set(WEXLAR_PC_RUNTIME " -lstdc++ -lm")
 endif()
+# The prefix as seen from the files' own directory, so that they hold
+# wherever the tree is installed (the packages install under /usr, not
+# under the build's prefix).
+file(RELATIVE_PATH WEXLAR_PC_PREFIX
+     ${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_LIBDIR}/pkgconfig
+     ${CMAKE_INSTALL_PREFIX})
+string(REGEX REPLACE "/$" "" WEXLAR_PC_PREFIX "${WEXLAR_PC_PREFIX}")
 foreach(pc wexlar-palmdb wexlar-track)
   configure_file(cmake/${pc}.pc.in ${CMAKE_BINARY_DIR}/${pc}.pc @ONLY)
   install(FILES ${CMAKE_BINARY_DIR}/${pc}.pc

@@ -5,6 +5,8 @@
 //   rename       every rename
 //   write=N      every write of exactly N bytes
 //   lseek=N      every lseek to offset N from the start
+//   new=N        the N-th allocation through operator new (from 1), and
+//                every one after it, throw std::bad_alloc
 // Everything else passes through to the C library.
 
 // Both lseek and lseek64 are replaced, each under its own name, whatever
@@ -19,6 +21,8 @@
 #include <stdlib.h>
 #include <string.h>
 #include <unistd.h>
+
+#include <new>
 
 namespace {
 
@@ -91,3 +95,31 @@ off64_t lseek64(int fd, off64_t offset, int whence)
 }
 
 }  // extern "C"
+
+// operator new on the C heap, failing from the allocation that WEXLAR_FAIL
+// names on; delete to match.
+namespace {
+
+unsigned long allocations;
+
+void *allocate(size_t n)
+{
+	const char *spec = getenv("WEXLAR_FAIL");
+	allocations++;
+	if (spec != nullptr && strncmp(spec, "new=", 4) == 0 &&
+	    allocations >= strtoul(spec + 4, nullptr, 10))
+		throw std::bad_alloc();
+	void *p = malloc(n == 0 ? 1 : n);
+	if (p == nullptr)
+		throw std::bad_alloc();
+	return p;
+}
+
+}  // namespace
+
+void *operator new(size_t n) { return allocate(n); }
+void *operator new[](size_t n) { return allocate(n); }
+void operator delete(void *p) noexcept { free(p); }
+void operator delete[](void *p) noexcept { free(p); }
+void operator delete(void *p, size_t) noexcept { free(p); }
+void operator delete[](void *p, size_t) noexcept { free(p); }

@@ -1,10 +1,14 @@
 // SPDX-License-Identifier: MIT
 // gpximport run as a program: the sentences GPX gives, the refusals, and
 // the way back through trkexport.
+#include <dirent.h>
 #include <gtest/gtest.h>
 #include <math.h>
+#include <stdlib.h>
 #include <sys/stat.h>
+#include <time.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -22,6 +26,7 @@ const std::string GPXIMPORT = GPXIMPORT_PATH;
 const std::string GPSIMPORT = GPSIMPORT_PATH;
 const std::string LINEDUMP = LINEDUMP_PATH;
 const std::string TRKEXPORT = TRKEXPORT_PATH;
+const std::string FAILINJECT = FAILINJECT_PATH;
 
 const std::string GPX11 =
     "<gpx version=\"1.1\" xmlns=\"http://www.topografix.com/GPX/1/1\">";
@@ -121,6 +126,53 @@ TEST_F(GpxImport, SnippetsGiveTheirSentences)
 	      "*1D",
 	      "$PMGNTRK,0000.0000,N,00000.0000,E,00904,M,000000.50,A,Track 2,"
 	      "010100*25"}},
+	    {"an entity declared by a parameter entity",
+	     "<!DOCTYPE gpx [<!ENTITY % pe \"<!ENTITY x 'fromPE'>\"> %pe;]>"
+	     "<gpx><wpt lat=\"1\" lon=\"2\"><name>&x;</name></wpt></gpx>",
+	     {"$PMGNWPL,0100.0000,N,00200.0000,E,0000000,M,fromPE,,a*54"}},
+	    {"one name, one place: the same sentence once, others renamed; a "
+	     "route point names the first of its name and place",
+	     GPX11 + "<wpt lat=\"1\" lon=\"2\"><name>Hut</name></wpt>"
+		     "<wpt lat=\"1\" lon=\"2\"><name>Hut</name><ele>5</ele></wpt>"
+		     "<wpt lat=\"1\" lon=\"2\"><name>Hut</name></wpt>"
+		     "<wpt lat=\"1\" lon=\"2\"><name>Hut</name><cmt>c</cmt></wpt>"
+		     "<rte><rtept lat=\"1\" lon=\"2\"><name>Hut</name><ele>5</ele>"
+		     "</rtept></rte></gpx>",
+	     {"$PMGNWPL,0100.0000,N,00200.0000,E,0000000,M,Hut,,a*1E",
+	      "$PMGNWPL,0100.0000,N,00200.0000,E,0000005,M,Hut2,,a*29",
+	      "$PMGNWPL,0100.0000,N,00200.0000,E,0000000,M,Hut3,c,a*4E",
+	      "$PMGNRTE,1,1,c,1,Hut,a*2D"}},
+	    {"names and comments without the blanks at their ends; blanks are "
+	     "no name",
+	     GPX11 + "<wpt lat=\"1\" lon=\"2\"><name>\n    Pass\n  </name>"
+		     "<cmt>\t view </cmt></wpt><wpt lat=\"1\" lon=\"2\"><name> "
+		     "\n</name></wpt></gpx>",
+	     {"$PMGNWPL,0100.0000,N,00200.0000,E,0000000,M,Pass,view,a*6B",
+	      "$PMGNWPL,0100.0000,N,00200.0000,E,0000000,M,WPT001,,a*35"}},
+	    {"windows-1252",
+	     "<?xml version=\"1.0\" encoding=\"windows-1252\"?><gpx><wpt "
+	     "lat=\"1\" lon=\"2\"><name>caf\xE9 \x80</name></wpt></gpx>",
+	     {"$PMGNWPL,0100.0000,N,00200.0000,E,0000000,M,caf\xE9 \x80,,a*7A"}},
+	    {"times as RFC 3339 allows them; a leap second",
+	     GPX11 + "<trk><trkseg>"
+		     "<trkpt lat=\"0\" lon=\"0\"><time>2026-08-14t01:42:05z"
+		     "</time></trkpt>"
+		     "<trkpt lat=\"0\" lon=\"0\"><time>2026-08-14T01:42:05+0200"
+		     "</time></trkpt>"
+		     "<trkpt lat=\"0\" lon=\"0\"><time>2026-12-31T23:59:60.5Z"
+		     "</time></trkpt></trkseg></trk></gpx>",
+	     {"$PMGNTRK,0000.0000,N,00000.0000,E,,M,014205.00,A,,140826*4B",
+	      "$PMGNTRK,0000.0000,N,00000.0000,E,,M,234205.00,A,,130826*4C",
+	      "$PMGNTRK,0000.0000,N,00000.0000,E,,M,000000.50,A,,010127*40"}},
+	    {"tracks never merge: nameless, or named as the one before",
+	     GPX11 + "<trk><name>Trail 1</name><trkseg><trkpt lat=\"0\" "
+		     "lon=\"0\"/></trkseg></trk><trk><trkseg><trkpt lat=\"0\" "
+		     "lon=\"0\"/></trkseg></trk><trk><trkseg><trkpt lat=\"0\" "
+		     "lon=\"0\"/></trkseg><name>Track 2</name></trk><trk><name>"
+		     "Track 2</name></trk></gpx>",
+	     {"$PMGNTRK,0000.0000,N,00000.0000,E,,M,,A,Trail 1,*3D",
+	      "$PMGNTRK,0000.0000,N,00000.0000,E,,M,,A,Track 2,*33",
+	      "$PMGNTRK,0000.0000,N,00000.0000,E,,M,,A,Track 2 (3),*21"}},
 	    {"minutes carry into the degrees; extensions are skipped",
 	     "<gpx xmlns=\"http://www.topografix.com/GPX/1/1\" xmlns:x=\"u\">"
 	     "<wpt lat=\"9.99999999\" lon=\"-0.0\"><name>C</name>"
@@ -139,6 +191,13 @@ TEST_F(GpxImport, RefusalsChangeNothing)
 	for (int i = 0; i < 65536; i++)
 		many += "<wpt lat=\"1\" lon=\"2\"/>";
 	many += "<unclosed";
+	// Points of one route, each a new waypoint, two a line: the 43691st
+	// makes 65537 records.
+	std::string long_route = GPX11 + "<rte>";
+	for (int i = 1; i <= 50000; i++)
+		long_route += "<rtept lat=\"1\" lon=\"0\"><name>P" +
+			      std::to_string(i) + "</name></rtept>";
+	long_route += "</rte></gpx>";
 	struct Row {
 		std::string doc, err;
 	} rows[] = {
@@ -177,6 +236,36 @@ TEST_F(GpxImport, RefusalsChangeNothing)
 	    {"<gpx><wpt lat=\"0\" lon=\"1\"><ele>1e9</ele></wpt></gpx>",
 	     "in.gpx:1:6: elevation \"1e9\" is not a number of metres below "
 	     "10^9"},
+	    {long_route, "in.gpx:1:" + std::to_string(
+				       long_route.rfind(
+				       "<rtept", long_route.find(">P43691<")) + 1) +
+			     ": more than 65535 records: 65535 is the most a "
+			     "database holds"},
+	    {"<!DOCTYPE gpx SYSTEM \"ent.dtd\">\n<gpx><wpt lat=\"1\" "
+	     "lon=\"2\"><name>&foo;</name></wpt></gpx>",
+	     "in.gpx:1:31: error in processing external entity reference"},
+	    {"<!DOCTYPE gpx [<!ENTITY % e SYSTEM \"x.dtd\"> %e;]><gpx/>",
+	     "in.gpx:1:45: error in processing external entity reference"},
+	    {"<!DOCTYPE gpx [%undeclared;<!ENTITY x \"v\">]>\n<gpx><wpt "
+	     "lat=\"1\" lon=\"2\"><name>&x;</name></wpt></gpx>",
+	     "in.gpx:1:16: entity %undeclared; is not expanded: its "
+	     "declaration is not read"},
+	    {"<gpx>" + pt + "<time>2026-08-14T01:42:05." + std::string(4097, '9') +
+		 "+05:00</time></trkpt>",
+	     "in.gpx:1:19: time \"2026-08-14T01:42:05.99999999999999999999\"... "
+	     "is longer than 4096 bytes"},
+	    {"<gpx><wpt lat=\"47.5" + std::string(4100, ' ') +
+		 "garbage\" lon=\"0\"/></gpx>",
+	     "in.gpx:1:6: latitude \"47.5                                    "
+	     "\"... is longer than 4096 bytes"},
+	    {"<gpx><wpt lat=\"0\" lon=\"1\"><ele>999999999.5</ele></wpt></gpx>",
+	     "in.gpx:1:6: elevation \"999999999.5\" is not a number of metres "
+	     "below 10^9"},
+	    {"<gpx>" + pt + "<time>1600000000</time></trkpt>",
+	     "in.gpx:1:19: time \"1600000000\" is not a date and time"},
+	    {"<gpx>" + pt + "<time>10000000000-01-01T00:00:00Z</time></trkpt>",
+	     "in.gpx:1:19: time \"10000000000-01-01T00:00:00Z\" is not from "
+	     "2000 to 2099 (UTC), which a two-digit year holds"},
 	    {many,
 	     "in.gpx:1:1441832: more than 65535 records: 65535 is the most a "
 	     "database holds"},
@@ -338,6 +427,130 @@ TEST_F(GpxImport, RoundTripThroughTrkexport)
 		  std::string::npos);
 	EXPECT_NE(back.find("<name>Evening</name>\n<trkseg>\n<trkpt lat=\"-47"),
 		  std::string::npos);
+}
+
+// What a GPX lacks stays lacking: points without time or elevation and
+// tracks without names come back from trkexport as they were, so that a
+// second round gives the very same document.
+TEST_F(GpxImport, RoundTripKeepsWhatTheGpxLacked)
+{
+	const std::string pt = "<trkpt lat=\"1\" lon=\"2\"/>";
+	write_file(dir / "trip.gpx",
+		   GPX11 + "<trk><trkseg>" + pt + "</trkseg></trk>"
+			   "<trk><name>Trail 1</name><trkseg><trkpt lat=\"1\" "
+			   "lon=\"2\"><ele>5</ele></trkpt>" + pt +
+			   "</trkseg></trk><trk><name>Trail 1</name><trkseg>" +
+			   pt + "</trkseg></trk><trk><trkseg><trkpt lat=\"1\" "
+			   "lon=\"2\"><time>2026-08-14T07:42:05Z</time></trkpt>"
+			   "</trkseg></trk></gpx>");
+	std::string gpx[2];
+	for (std::string &out : gpx) {
+		ASSERT_EQ(import({"trip.gpx", "trip.pdb"}).status, 0);
+		run::Result r = run::program(
+		    {TRKEXPORT, "gpx", dir / "trip.pdb", dir / "trip.gpx"});
+		ASSERT_EQ(r.status, 0) << r.err;
+		out = read_file(dir / "trip.gpx");
+	}
+	EXPECT_EQ(gpx[1], gpx[0]);
+	const std::string bare = "<trkpt lat=\"1.000000\" lon=\"2.000000\">\n"
+				 "</trkpt>\n";
+	auto trk = [](const std::string &name, const std::string &points) {
+		return "<trk>\n<name>" + name + "</name>\n<trkseg>\n" + points +
+		       "</trkseg>\n</trk>\n";
+	};
+	EXPECT_NE(gpx[0].find(
+		      trk("trip", bare) +
+		      trk("Trail 1",
+			  "<trkpt lat=\"1.000000\" lon=\"2.000000\">\n"
+			  "\t<ele>5.000000</ele>\n</trkpt>\n" + bare) +
+		      trk("Trail 1 (3)", bare) +
+		      trk("Track 4",
+			  "<trkpt lat=\"1.000000\" lon=\"2.000000\">\n"
+			  "\t<time>2026-08-14T07:42:05.00Z</time>\n</trkpt>\n") +
+		      "</gpx>\n"),
+		  std::string::npos)
+	    << gpx[0];
+}
+
+// The database's name: the output's, else the input's, cut to 31 bytes
+// and a NUL; made and changed now, counted from 1904.
+TEST_F(GpxImport, DatabaseNameAndStamps)
+{
+	const std::string name36(32, 'n');
+	struct Row {
+		std::vector<std::string> args;
+		std::string file, name;
+	} rows[] = {
+	    {{"in.gpx", name36 + ".pdb"}, name36 + ".pdb", name36.substr(0, 31)},
+	    {{"in.gpx"}, "in.pdb", "in"},
+	    {{".gpx"}, ".pdb", ".gpx"},
+	    {{"sub/trip.v2.gpx", "out/x.y.pdb"}, "out/x.y.pdb", "x.y"},
+	    {{"sub/trip.v2.gpx", "-"}, "", "trip.v2"},
+	};
+	const std::string doc = GPX11 + "<wpt lat=\"1\" lon=\"2\"/></gpx>";
+	ASSERT_EQ(mkdir((dir / "sub").c_str(), 0777), 0);
+	ASSERT_EQ(mkdir((dir / "out").c_str(), 0777), 0);
+	for (const char *in : {"in.gpx", ".gpx", "sub/trip.v2.gpx"})
+		write_file(dir / in, doc);
+	for (const Row &r : rows) {
+		uint32_t before = (uint32_t)time(NULL) + 2082844800u;
+		run::Result res = import(r.args);
+		uint32_t after = (uint32_t)time(NULL) + 2082844800u;
+		ASSERT_EQ(res.status, 0) << r.file << res.err;
+		std::string db = r.file.empty() ? res.out : read_file(dir / r.file);
+		ASSERT_GT(db.size(), 78u);
+		EXPECT_EQ(db.substr(0, 32), r.name + std::string(32 - r.name.size(),
+								 '\0'))
+		    << r.file;
+		for (size_t at : {36, 40}) {
+			EXPECT_GE(be32(db, at), before) << at;
+			EXPECT_LE(be32(db, at), after) << at;
+		}
+	}
+}
+
+// Memory that runs out anywhere, from the first allocation on: one line
+// naming the file, exit 1, the earlier output kept and no file left over.
+TEST_F(GpxImport, OutOfMemoryIsToldNotACrash)
+{
+	write_file(dir / "in.gpx",
+		   GPX11 + "<wpt lat=\"1\" lon=\"2\"><name>A</name></wpt>"
+			   "<wpt lat=\"1\" lon=\"3\"><name>A</name></wpt>"
+			   "<rte><rtept lat=\"5\" lon=\"6\"><name>B</name>"
+			   "</rtept></rte><trk><trkseg><trkpt lat=\"1\" "
+			   "lon=\"2\"><time>2026-08-14T07:42:05Z</time></trkpt>"
+			   "</trkseg><name>T</name></trk></gpx>");
+	const char *asan = getenv("ASAN_OPTIONS");
+	unsigned failed = 0;
+	for (unsigned long n = 1;; n++) {
+		ASSERT_LT(n, 5000u) << "allocations never stop failing";
+		write_file(dir / "out.pdb", "earlier");
+		run::Result r = run::program(
+		    {GPXIMPORT, "in.gpx", "out.pdb"}, dir.path(), "", -1,
+		    {"LD_PRELOAD=" + FAILINJECT,
+		     "WEXLAR_FAIL=new=" + std::to_string(n),
+		     "ASAN_OPTIONS=" + std::string(asan ? asan : "") +
+			 ":verify_asan_link_order=0"});
+		if (r.status == 0)
+			break;
+		failed++;
+		ASSERT_EQ(r.status, 1) << "allocation " << n << ": " << r.err;
+		EXPECT_EQ(r.err.rfind("gpximport: in.gpx", 0), 0u) << r.err;
+		EXPECT_NE(r.err.find(": Cannot allocate memory\n"),
+			  std::string::npos)
+		    << r.err;
+		EXPECT_EQ(read_file(dir / "out.pdb"), "earlier") << n;
+	}
+	EXPECT_GT(failed, 20u);
+	EXPECT_EQ(read_file(dir / "out.pdb").substr(0, 3), "out");
+	std::vector<std::string> names;
+	DIR *d = opendir(dir.path().c_str());
+	while (struct dirent *e = readdir(d))
+		names.push_back(e->d_name);
+	closedir(d);
+	std::sort(names.begin(), names.end());
+	EXPECT_EQ(names, (std::vector<std::string>{".", "..", "in.gpx",
+						   "out.pdb"}));
 }
 
 }  // namespace

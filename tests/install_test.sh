@@ -52,7 +52,8 @@ c)
 		c++ -std=c++17 -Wall -Wextra -Werror -fsyntax-only -x c++ \
 			-I"$root/include" h.c
 	done
-	export PKG_CONFIG_LIBDIR="$lib/pkgconfig" PKG_CONFIG_SYSROOT_DIR="$stage"
+	# The pkg-config files find the tree wherever it lies.
+	export PKG_CONFIG_LIBDIR="$lib/pkgconfig"
 	cc -std=c99 -Wall -Wextra -Werror $flags -o consumer "$src/consumer.c" \
 		$(pkg-config --cflags --libs wexlar-track)
 	;;

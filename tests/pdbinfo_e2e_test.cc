@@ -74,7 +74,7 @@ TEST_F(Pdbinfo, ImportedTrackLog)
 TEST_F(Pdbinfo, ResourceDatabaseWithDumps)
 {
 	pdbfile::Layout l;
-	l.name = std::string("App\x01\xE9\"\\", 7);
+	l.name = std::string("App\x01\x7F\xE9\"\\", 8);
 	l.attributes = 0x0009;  // RESDB BACKUP
 	l.version = 3;
 	l.baktime = 2082844800;	 // 1970-01-01
@@ -91,7 +91,7 @@ TEST_F(Pdbinfo, ResourceDatabaseWithDumps)
 	EXPECT_EQ(r.err, "");
 	EXPECT_EQ(r.out,
 		  "file: \"app.prc\"\n"
-		  "name: \"App\\x01\\xe9\\\"\\\\\"\n"
+		  "name: \"App\\x01\\x7f\\xe9\\\"\\\\\"\n"
 		  "attributes: 0x0009 RESDB BACKUP\n"
 		  "version: 3\n"
 		  "created: never\n"

@@ -221,6 +221,19 @@ TEST(TextWriters, Gpx11WaypointsRoutesAndTracks)
 	     {named("A&B"), named("\x01")},
 	     trk("<name>A&amp;B</name>\n", point) + trk("", point), ""},
 	    {"waypoints alone give no track", {C}, c, ""},
+	    {"feet as metres; no elevation or time that the sentence lacks",
+	     {"$PMGNTRK,4807.038,N,01131.000,E,1000,F,170540.25,A,,290605*00\n",
+	      "$PMGNTRK,4807.038,N,01131.000,E,,M,,A,,*00\n",
+	      "$PMGNTRK,4807.038,N,01131.000,E,495,M,,A,,290605*00\n"},
+	     trk("<name>log</name>\n",
+		 "<trkpt lat=\"48.117300\" lon=\"11.516667\">\n"
+		 "\t<ele>304.800000</ele>\n"
+		 "\t<time>2005-06-29T17:05:40.25Z</time>\n</trkpt>\n"
+		 "<trkpt lat=\"48.117300\" lon=\"11.516667\">\n</trkpt>\n"
+		 "<trkpt lat=\"48.117300\" lon=\"11.516667\">\n"
+		 "\t<ele>495.000000</ele>\n"
+		 "\t<time>2005-06-29T00:00:00.25Z</time>\n</trkpt>\n"),
+	     ""},
 	};
 	for (const Row &r : rows) {
 		Output gpx = run_writer(parsewexlarfilegpx11, r.texts, "log");
