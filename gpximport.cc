@@ -91,7 +91,7 @@ static bool read_gpx(const std::string &inname, const std::string &outname,
 		complain_errno(inname);
 		return false;
 	}
-	struct gpx_error error;
+	struct gpx_error error = {0, 0, ""};
 	bool ok = !is_input(in, outname) &&
 		  gpx_import(in, records, &error) == 0;
 	if (!ok && error.line > 0)

@@ -221,6 +221,50 @@ void BM_Gpximport(benchmark::State &state)
 			    "/tmp/wexlar-bench-import.pdb"});
 }
 
+// A GPX document of n waypoints all named "Same", each at a place of its
+// own, which gpximport renames Same2, Same3, ...; made once per size.
+const std::string &same_named_doc(int n)
+{
+	static std::map<int, std::string> made;
+	auto it = made.find(n);
+	if (it != made.end())
+		return it->second;
+	std::string path = "/tmp/wexlar-bench-same-" + std::to_string(n) +
+			   ".gpx";
+	FILE *out = fopen(path.c_str(), "w");
+	fprintf(out, "<gpx version=\"1.1\" "
+		     "xmlns=\"http://www.topografix.com/GPX/1/1\">\n");
+	for (int i = 0; i < n; i++)
+		fprintf(out, "<wpt lat=\"47\" lon=\"%.4f\"><name>Same</name>"
+			     "</wpt>\n", i * 0.002);
+	fprintf(out, "</gpx>\n");
+	fclose(out);
+	return made[n] = path;
+}
+
+void BM_GpximportSameNames(benchmark::State &state)
+{
+	run_program(state, {GPXIMPORT, same_named_doc((int)state.range(0)),
+			    "/tmp/wexlar-bench-same.pdb"});
+}
+
+// n MiB of empty routes, which give a database of no records: the peak
+// memory must not grow with the input.
+void BM_GpximportEmptyRoutes(benchmark::State &state)
+{
+	std::string path = "/tmp/wexlar-bench-empty-routes.gpx";
+	FILE *out = fopen(path.c_str(), "w");
+	fputs("<gpx>", out);
+	std::string mib;
+	for (int i = 0; i < (1 << 20) / 6; i++)
+		mib += "<rte/>";
+	for (int i = 0; i < state.range(0); i++)
+		fputs(mib.c_str(), out);
+	fputs("</gpx>\n", out);
+	fclose(out);
+	run_program(state, {GPXIMPORT, path, "/tmp/wexlar-bench-empty.pdb"});
+}
+
 void BM_GpsbabelFromGpx(benchmark::State &state)
 {
 	run_program(state, {"gpsbabel", "-t", "-i", "gpx", "-f",
@@ -242,6 +286,10 @@ BENCHMARK(BM_TrkexportMapSend)
     ->SIZES->UseManualTime()->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_GpsbabelGpx)->SIZES->UseManualTime()->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Gpximport)->SIZES->UseManualTime()->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_GpximportSameNames)->SIZES->UseManualTime()
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_GpximportEmptyRoutes)->Arg(200)->Iterations(1)->UseManualTime()
+    ->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_GpsbabelFromGpx)
     ->SIZES->UseManualTime()->Unit(benchmark::kMillisecond);
 
