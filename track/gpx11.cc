@@ -7,11 +7,11 @@
 #include <stdlib.h>
 #include <string.h>
 
-#include <algorithm>
 
 #include "cp1252.h"
 #include "mag.h"
 #include "outbuf.h"
+#include "places.h"
 #include "pointtext.h"
 #include "quote.h"
 
@@ -120,112 +120,6 @@ static int put_waypoint(struct outbuf *ob, const char *tag,
 	return put_str(ob, ">\n");
 }
 
-/* Orders texts as strings of bytes: <0, 0 or >0. */
-static int compare_text(struct magtext a, struct magtext b)
-{
-	int c = memcmp(a.text, b.text, a.len < b.len ? a.len : b.len);
-	if (c != 0)
-		return c;
-	return a.len < b.len ? -1 : a.len > b.len;
-}
-
-namespace {
-
-/* One line of a route and the record it came from. */
-struct route_line {
-	struct magrte line;
-	size_t record;
-};
-
-/* A growing array on the C heap, which release() frees. */
-template <typename T> struct list {
-	T *items;
-	size_t len, room;
-	void release() { free(items); }
-	/* false when out of memory */
-	bool push(const T &item)
-	{
-		if (len == room) {
-			size_t more = room < 64 ? 64 : room * 2;
-			T *bigger = (T *)realloc(items, more * sizeof(T));
-			if (bigger == NULL)
-				return false;
-			items = bigger;
-			room = more;
-		}
-		items[len++] = item;
-		return true;
-	}
-};
-
-/* The waypoints and route lines of a log, in record order, and the
- * waypoints' numbers ordered by name, then number. */
-struct log_places {
-	list<struct magwpt> waypoints;
-	list<size_t> by_name;
-	list<struct route_line> lines;
-};
-
-}  // namespace
-
-/* The first waypoint named name, or null. */
-static const struct magwpt *find_waypoint(const struct log_places *places,
-					  struct magtext name)
-{
-	const size_t *begin = places->by_name.items,
-		     *end = begin + places->by_name.len;
-	const struct magwpt *w = places->waypoints.items;
-	const size_t *at = std::lower_bound(
-	    begin, end, name, [w](size_t i, struct magtext n) {
-		    return compare_text(w[i].name, n) < 0;
-	    });
-	return at != end && compare_text(w[*at].name, name) == 0 ? &w[*at]
-								  : NULL;
-}
-
-/* Collects the waypoints and route lines of db; reports on standard error
- * each sentence that cannot be read.  -1 when out of memory. */
-static int collect_places(const struct pdb *db, struct log_places *places)
-{
-	size_t record = 0;
-	for (const struct pdb_record *r = db->rec_index.rec; r != NULL;
-	     r = r->next, record++) {
-		const char *data = (const char *)r->data;
-		struct magwpt w;
-		struct magrte line;
-		int got = parsemagwaypoint(data, r->data_len, &w);
-		if (got > 0) {
-			if (!places->by_name.push(places->waypoints.len) ||
-			    !places->waypoints.push(w))
-				return -1;
-			continue;
-		}
-		if (got < 0) {
-			fprintf(stderr,
-				"record %zu: waypoint cannot be read; left "
-				"out\n",
-				record);
-			continue;
-		}
-		got = parsemagroute(data, r->data_len, &line);
-		if (got > 0 && !places->lines.push(route_line{line, record}))
-			return -1;
-		if (got < 0)
-			fprintf(stderr,
-				"record %zu: route line cannot be read; left "
-				"out\n",
-				record);
-	}
-	const struct magwpt *w = places->waypoints.items;
-	std::sort(places->by_name.items,
-		  places->by_name.items + places->by_name.len,
-		  [w](size_t a, size_t b) {
-			  int c = compare_text(w[a].name, w[b].name);
-			  return c != 0 ? c < 0 : a < b;
-		  });
-	return 0;
-}
-
 /* "route N" or "route N "NAME"" on standard error. */
 static void report_route(const struct magrte *first, struct magtext name)
 {
@@ -237,41 +131,40 @@ static void report_route(const struct magrte *first, struct magtext name)
 	fputs(": ", stderr);
 }
 
-/* The route of the lines [first, last) of one route number, in line
+/* The route of the lines [first, end) of one route number, in line
  * order, its points copies of the waypoints they name. */
-static int put_route(struct outbuf *ob, const struct log_places *places,
-		     const struct route_line *first,
-		     const struct route_line *last)
+static int put_route(struct outbuf *ob, const struct wexlar_places *places,
+		     size_t first, size_t end)
 {
-	struct magtext name = {NULL, 0};
-	size_t lines = 0;
-	for (const struct route_line *l = first; l != last; l++) {
-		if (name.len == 0)
-			name = l->line.name;
-		if ((l == first || l->line.index != l[-1].line.index) &&
-		    l->line.index >= 1 && l->line.index <= first->line.total)
-			lines++;
-	}
-	if (lines < first->line.total) {
-		report_route(&first->line, name);
+	const struct wexlar_route_line *lines = places->lines;
+	const struct magrte *head = &lines[first].line;
+	struct magtext name = wexlar_route_name(places, first, end);
+	size_t present = 0;
+	for (size_t l = first; l < end; l++)
+		if ((l == first || lines[l].line.index != lines[l - 1].line.index) &&
+		    lines[l].line.index >= 1 && lines[l].line.index <= head->total)
+			present++;
+	if (present < head->total) {
+		report_route(head, name);
 		fprintf(stderr, "%lu of its %lu lines are missing\n",
-			(unsigned long)(first->line.total - lines),
-			(unsigned long)first->line.total);
+			(unsigned long)(head->total - present),
+			(unsigned long)head->total);
 	}
 	char number[16];
-	snprintf(number, sizeof number, "%lu", (unsigned long)first->line.number);
+	snprintf(number, sizeof number, "%lu", (unsigned long)head->number);
 	if (put_str(ob, "<rte>\n") < 0 ||
 	    put_text_element(ob, "", "name", name) < 0 ||
 	    put_str(ob, "<number>") < 0 || put_str(ob, number) < 0 ||
 	    put_str(ob, "</number>\n") < 0)
 		return -1;
-	for (const struct route_line *l = first; l != last; l++) {
-		struct magrte line = l->line;
+	for (size_t l = first; l < end; l++) {
+		struct magrte line = lines[l].line;
 		struct magtext wpname;
 		while (parsemagroutepoint(&line, &wpname)) {
-			const struct magwpt *w = find_waypoint(places, wpname);
+			const struct magwpt *w =
+			    wexlar_find_waypoint(places, wpname);
 			if (w == NULL) {
-				report_route(&first->line, name);
+				report_route(head, name);
 				fputs("no waypoint ", stderr);
 				wexlar_put_quoted(stderr, wpname.text,
 						  wpname.len);
@@ -288,26 +181,14 @@ static int put_route(struct outbuf *ob, const struct log_places *places,
 
 /* Every route, by route number, each line by its index (record order
  * among equals). */
-static int put_routes(struct outbuf *ob, struct log_places *places)
+static int put_routes(struct outbuf *ob, struct wexlar_places *places)
 {
-	struct route_line *lines = places->lines.items;
-	size_t count = places->lines.len;
-	std::sort(lines, lines + count,
-			 [](const route_line &a, const route_line &b) {
-				 if (a.line.number != b.line.number)
-					 return a.line.number < b.line.number;
-				 if (a.line.index != b.line.index)
-					 return a.line.index < b.line.index;
-				 return a.record < b.record;
-			 });
-	for (size_t i = 0; i < count;) {
-		size_t j = i;
-		while (j < count &&
-		       lines[j].line.number == lines[i].line.number)
-			j++;
-		if (put_route(ob, places, &lines[i], &lines[j]) < 0)
+	wexlar_sort_routes(places);
+	for (size_t i = 0; i < places->nlines;) {
+		size_t end = wexlar_route_end(places, i);
+		if (put_route(ob, places, i, end) < 0)
 			return -1;
-		i = j;
+		i = end;
 	}
 	return 0;
 }
@@ -323,17 +204,16 @@ static int open_track(struct outbuf *ob, struct magtext name)
 static const char TRACK_END[] = "</trkseg>\n</trk>\n";
 
 /* The track points, a new track wherever a point names one other than
- * the track's; the points before the first named one form a track named
- * after the database.  With always_one, an empty log gives one empty
- * track. */
+ * the track's (see wexlar_track_starts()).  With always_one, an empty log
+ * gives one empty track. */
 static int put_tracks(struct outbuf *ob, const struct pdb *db,
 		      bool always_one)
 {
 	struct magtext db_name = {db->name, strnlen(db->name, PDB_NAME_SIZE)};
 	struct trkrec trk;
 	memset(&trk, 0, sizeof trk);
-	bool open = false, named = false;
-	struct magtext current = {NULL, 0};
+	struct wexlar_tracks tracks;
+	memset(&tracks, 0, sizeof tracks);
 	char item[POINT_TEXT_SIZE];
 	for (const struct pdb_record *r = db->rec_index.rec; r != NULL;
 	     r = r->next) {
@@ -341,47 +221,39 @@ static int put_tracks(struct outbuf *ob, const struct pdb *db,
 		if (!parsemagtrackpoint((const char *)r->data, r->data_len,
 					&trk, &info))
 			continue;
-		struct magtext name = info.name;
-		if (name.len > 0 &&
-		    (!named || compare_text(name, current) != 0)) {
-			if (open && put_str(ob, TRACK_END) < 0)
-				return -1;
-			if (open_track(ob, name) < 0)
-				return -1;
-			open = named = true;
-			current = name;
-		} else if (!open) {
-			if (open_track(ob, db_name) < 0)
-				return -1;
-			open = true;
-		}
+		struct magtext name;
+		bool first = !tracks.open;
+		if (wexlar_track_starts(&tracks, info.name, db_name, &name) &&
+		    ((!first && put_str(ob, TRACK_END) < 0) ||
+		     open_track(ob, name) < 0))
+			return -1;
 		int n = wexlar_format_track_point(&trk, &info, item);
 		if (wexlar_out_put(ob, item, (size_t)n) < 0)
 			return -1;
 	}
-	if (!open && always_one) {
+	if (!tracks.open && always_one) {
 		if (open_track(ob, db_name) < 0)
 			return -1;
-		open = true;
+		tracks.open = 1;
 	}
-	return open ? put_str(ob, TRACK_END) : 0;
+	return tracks.open ? put_str(ob, TRACK_END) : 0;
 }
 
 static int put_document(struct outbuf *ob, struct pdb *db,
-			struct log_places *places)
+			struct wexlar_places *places)
 {
-	if (collect_places(db, places) < 0) {
+	if (wexlar_collect_places(db, places, stderr) < 0) {
 		fprintf(stderr, "parsewexlarfilegpx11: out of memory\n");
 		return -1;
 	}
 	if (put_str(ob, GPX11_HEADER) < 0)
 		return -1;
-	for (size_t i = 0; i < places->waypoints.len; i++)
-		if (put_waypoint(ob, "wpt", &places->waypoints.items[i]) < 0)
+	for (size_t i = 0; i < places->nwaypoints; i++)
+		if (put_waypoint(ob, "wpt", &places->waypoints[i]) < 0)
 			return -1;
 	if (put_routes(ob, places) < 0 ||
 	    put_tracks(ob, db,
-		       places->waypoints.len == 0 && places->lines.len == 0) < 0 ||
+		       places->nwaypoints == 0 && places->nlines == 0) < 0 ||
 	    put_str(ob, GPX11_FOOTER) < 0)
 		return -1;
 	return wexlar_out_flush(ob);
@@ -389,11 +261,9 @@ static int put_document(struct outbuf *ob, struct pdb *db,
 
 int parsewexlarfilegpx11(struct pdb *db, int fd)
 {
-	struct log_places places;
+	struct wexlar_places places;
 	memset(&places, 0, sizeof places);
 	int status = put_document(wexlar_out_open(fd), db, &places);
-	places.waypoints.release();
-	places.by_name.release();
-	places.lines.release();
+	wexlar_free_places(&places);
 	return status;
 }
