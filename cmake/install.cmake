@@ -1,5 +1,5 @@
 # SPDX-License-Identifier: MIT
-# What a distribution packages: the six programs and their manual pages,
+# What a distribution packages: the seven programs and their manual pages,
 # the libraries with their headers, a CMake package and pkg-config files,
 # the licence; and the DEB and TGZ packages of all that (cpack).
 
@@ -7,7 +7,8 @@
 # (the programs and their pages), libs (the shared libraries, in a shared
 # build) and dev (headers, static libraries or the shared ones' links,
 # CMake and pkg-config files).
-set(WEXLAR_PROGRAMS trkexport msexport gpsimport gpximport linedump pdbinfo)
+set(WEXLAR_PROGRAMS trkexport msexport gpsimport gpximport linedump pdbinfo
+    trkinfo)
 install(TARGETS ${WEXLAR_PROGRAMS}
         RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT tools)
 install(TARGETS palmdb track EXPORT wexlarTargets
@@ -123,8 +124,20 @@ string(CONCAT CPACK_COMPONENT_TOOLS_DESCRIPTION
     "lines or a MapSend track file; gpsimport packs a text file of Magellan\n"
     "sentences into a database for the handheld, and gpximport the\n"
     "waypoints, routes and tracks of a GPX file; linedump turns such a\n"
-    "database back into text; pdbinfo shows what any Palm database holds.")
+    "database back into text; pdbinfo shows what any Palm database holds;\n"
+    "trkinfo gives the numbers of every trip: distance, times, speeds,\n"
+    "climb and descent.")
 set(CPACK_DEBIAN_TOOLS_PACKAGE_DEPENDS "libc6, libstdc++6, libexpat1")
+# trkinfo links the system's shared GeographicLib: the package that holds
+# it, as dpkg knows it.
+get_filename_component(geographiclib_real ${GEOGRAPHICLIB_LIBRARY} REALPATH)
+execute_process(COMMAND dpkg-query -S ${geographiclib_real}
+                OUTPUT_VARIABLE geographiclib_owner ERROR_QUIET
+                OUTPUT_STRIP_TRAILING_WHITESPACE)
+if(geographiclib_real MATCHES "\\.so" AND
+   geographiclib_owner MATCHES "^([^:,]+)")
+  string(APPEND CPACK_DEBIAN_TOOLS_PACKAGE_DEPENDS ", ${CMAKE_MATCH_1}")
+endif()
 
 set(CPACK_DEBIAN_DEV_PACKAGE_NAME libwexlar-dev)
 set(CPACK_DEBIAN_DEV_PACKAGE_SECTION libdevel)

@@ -4,10 +4,11 @@
 # LIBDIR (relative to the prefix).
 installed_files() {
 	printf '%s\n' bin/trkexport bin/msexport bin/gpsimport bin/gpximport \
-		bin/linedump bin/pdbinfo share/man/man1/trkexport.1.gz \
+		bin/linedump bin/pdbinfo bin/trkinfo share/man/man1/trkexport.1.gz \
 		share/man/man1/msexport.1.gz share/man/man1/gpsimport.1.gz \
 		share/man/man1/gpximport.1.gz share/man/man1/linedump.1.gz \
-		share/man/man1/pdbinfo.1.gz include/wexlar/palm.h \
+		share/man/man1/pdbinfo.1.gz share/man/man1/trkinfo.1.gz \
+		include/wexlar/palm.h \
 		include/wexlar/pdb.h include/wexlar/util.h include/wexlar/mag.h \
 		share/doc/wexlar/copyright share/doc/wexlar/changelog.gz \
 		share/doc/libwexlar-dev/copyright "$1/pkgconfig/wexlar-palmdb.pc" \

@@ -79,7 +79,7 @@ root=$out/root
 for p in $packages; do
 	dpkg-deb -x "$out/$p"_*.deb "$root"
 done
-for program in trkexport msexport gpsimport gpximport linedump pdbinfo; do
+for program in trkexport msexport gpsimport gpximport linedump pdbinfo trkinfo; do
 	got=$(LD_LIBRARY_PATH="$root/usr/$libdir" "$root/usr/bin/$program" --version)
 	[ "$got" = "$program $version" ] || fail "$program --version: $got"
 done

@@ -1,0 +1,381 @@
+/* SPDX-License-Identifier: MIT */
+/*
+ * trkinfo: the numbers of every trip in Wexlar track logs, how far, how
+ * long, how fast and how much climbing, for people or as CSV.  It only
+ * reads; other applications' databases, as a backup folder holds them,
+ * are skipped.
+ */
+#include <errno.h>
+#include <fcntl.h>
+#include <stdio.h>
+#include <string.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <string>
+
+#include "cp1252.h"
+#include "palm.h"
+#include "pdb.h"
+#include "quote.h"
+#include "trip.h"
+#include "version.h"
+
+static const char PROG[] = "trkinfo";
+
+static const char USAGE[] = "usage: trkinfo [--csv] FILE...\n";
+
+static const char HELP[] =
+    "Shows the numbers of every track in the Wexlar track logs FILE: "
+    "points,\ntimes, distance on the WGS84 ellipsoid, moving time and "
+    "speeds, elevations,\nclimb and descent; and the waypoints and routes "
+    "of each log.\n"
+    "  --csv  one line of comma-separated values per track\n";
+
+static const char CSV_HEADER[] =
+    "file,track,points,fixless,glitches,start,end,duration_s,moving_s,"
+    "distance_m,max_speed_kmh,min_ele_m,max_ele_m,climb_m,descent_m,"
+    "raw_climb_m,raw_descent_m\n";
+
+static const double KMH_PER_MPS = 3.6;
+
+/* What is shown: every track, and the totals of all. */
+struct report {
+	bool csv;
+	size_t tracks; /* shown so far */
+	struct trip_track total;
+};
+
+/* v with decimals places, as printf rounds it, without a sign on zero. */
+static void print_fixed(double v, int decimals)
+{
+	char text[TRIP_TEXT_SIZE + 320];
+	snprintf(text, sizeof text, "%.*f", decimals, v);
+	const char *shown = text;
+	if (text[0] == '-' && strspn(text + 1, "0.") == strlen(text + 1))
+		shown++;
+	fputs(shown, stdout);
+}
+
+/* One "label: value unit" line of a number. */
+static void print_number(const char *label, double v, int decimals,
+			 const char *unit)
+{
+	printf("%s: ", label);
+	print_fixed(v, decimals);
+	printf(" %s\n", unit);
+}
+
+static void print_duration(const char *label, int64_t centis)
+{
+	char text[TRIP_TEXT_SIZE];
+	printf("%s: %s\n", label, trip_format_duration(centis, text));
+}
+
+/* The numbers of a track (or of the totals) for people; the lines of
+ * numbers it has no value for are left out. */
+static void print_numbers(const struct trip_track *t)
+{
+	char text[TRIP_TEXT_SIZE];
+	printf("points: %zu\nwithout a fix: %zu\nglitches: %zu\n", t->points,
+	       t->fixless, t->glitches);
+	if (t->has_time) {
+		printf("start: %s\n", trip_format_time(t->start, text));
+		printf("end: %s\n", trip_format_time(t->end, text));
+		print_duration("duration", t->duration);
+		print_duration("moving time", t->moving);
+	}
+	if (t->has_distance)
+		print_number("distance", t->distance / 1000, 2, "km");
+	if (t->moving > 0)
+		print_number("average moving speed",
+			     t->moving_distance / ((double)t->moving / 100) *
+				 KMH_PER_MPS,
+			     1, "km/h");
+	if (t->has_speed)
+		print_number("highest speed", t->max_speed * KMH_PER_MPS, 1,
+			     "km/h");
+	if (t->has_ele) {
+		print_number("lowest elevation", t->min_ele, 0, "m");
+		print_number("highest elevation", t->max_ele, 0, "m");
+		print_number("climb", t->climb, 0, "m");
+		print_number("descent", t->descent, 0, "m");
+		print_number("raw climb", t->raw_climb, 0, "m");
+		print_number("raw descent", t->raw_descent, 0, "m");
+	}
+}
+
+/* A blank line between blocks. */
+static void start_block(struct report *r)
+{
+	static bool first = true;
+	if (!first && !r->csv)
+		putchar('\n');
+	first = false;
+}
+
+/* A text as a CSV field: quoted, its quotes doubled, where it holds a
+ * comma, a quote or a line end. */
+static void print_csv_text(const std::string &text)
+{
+	if (text.find_first_of(",\"\r\n") == std::string::npos) {
+		fputs(text.c_str(), stdout);
+		return;
+	}
+	putchar('"');
+	for (char c : text) {
+		if (c == '"')
+			putchar('"');
+		putchar(c);
+	}
+	putchar('"');
+}
+
+/* Windows-1252 text as UTF-8, without the control characters. */
+static std::string utf8_of(const std::string &cp1252)
+{
+	std::string out;
+	for (unsigned char c : cp1252) {
+		unsigned cp = cp1252_to_unicode(c);
+		if (cp < 0x20 || cp == 0x7F || cp == 0)
+			continue;
+		if (cp < 0x80) {
+			out += (char)cp;
+			continue;
+		}
+		if (cp < 0x800) {
+			out += (char)(0xC0 | cp >> 6);
+		} else {
+			out += (char)(0xE0 | cp >> 12);
+			out += (char)(0x80 | (cp >> 6 & 0x3F));
+		}
+		out += (char)(0x80 | (cp & 0x3F));
+	}
+	return out;
+}
+
+/* ",v" with decimals places, or "," alone without a value. */
+static void csv_number(bool has, double v, int decimals)
+{
+	putchar(',');
+	if (has)
+		print_fixed(v, decimals);
+}
+
+static void csv_seconds(bool has, int64_t centis)
+{
+	putchar(',');
+	if (has)
+		printf("%lld.%02d", (long long)(centis / 100),
+		       (int)(centis % 100));
+}
+
+static void print_csv_row(const char *path, const struct trip_track *t)
+{
+	char text[TRIP_TEXT_SIZE];
+	print_csv_text(path);
+	putchar(',');
+	print_csv_text(utf8_of(t->name));
+	printf(",%zu,%zu,%zu,", t->points, t->fixless, t->glitches);
+	if (t->has_time) {
+		fputs(trip_format_time(t->start, text), stdout);
+		putchar(',');
+		fputs(trip_format_time(t->end, text), stdout);
+	} else {
+		putchar(',');
+	}
+	csv_seconds(t->has_time, t->duration);
+	csv_seconds(t->has_time, t->moving);
+	csv_number(t->has_distance, t->distance, 1);
+	csv_number(t->has_speed, t->max_speed * KMH_PER_MPS, 2);
+	csv_number(t->has_ele, t->min_ele, 1);
+	csv_number(t->has_ele, t->max_ele, 1);
+	csv_number(t->has_ele, t->climb, 1);
+	csv_number(t->has_ele, t->descent, 1);
+	csv_number(t->has_ele, t->raw_climb, 1);
+	csv_number(t->has_ele, t->raw_descent, 1);
+	putchar('\n');
+}
+
+static void print_track(struct report *r, const char *path,
+			const struct trip_track *t)
+{
+	trip_add(&r->total, t);
+	r->tracks++;
+	if (r->csv) {
+		print_csv_row(path, t);
+		return;
+	}
+	start_block(r);
+	fputs("file: ", stdout);
+	wexlar_put_quoted(stdout, path, strlen(path));
+	fputs("\ntrack: ", stdout);
+	wexlar_put_quoted(stdout, t->name.data(), t->name.size());
+	putchar('\n');
+	print_numbers(t);
+}
+
+/* The waypoints and routes of a log, for people. */
+static void print_places(struct report *r, const char *path,
+			 const struct trip_log *log)
+{
+	if (r->csv || (log->waypoints.empty() && log->routes.empty()))
+		return;
+	start_block(r);
+	fputs("file: ", stdout);
+	wexlar_put_quoted(stdout, path, strlen(path));
+	printf("\nwaypoints: %zu\n", log->waypoints.size());
+	for (const struct trip_route &route : log->routes) {
+		printf("route %lu: ", (unsigned long)route.number);
+		wexlar_put_quoted(stdout, route.name.data(), route.name.size());
+		printf(", %zu points, ", route.points.size());
+		print_fixed(route.length / 1000, 2);
+		fputs(" km\n", stdout);
+	}
+}
+
+/* A line about path on standard error, in order with the listing. */
+static void complain(const char *path, const char *what)
+{
+	fflush(stdout);
+	fprintf(stderr, "%s: %s: %s\n", PROG, path, what);
+}
+
+/* Reads the database in fd with the library's own messages silenced: a
+ * file that is none gets one line of ours. */
+static struct pdb *read_quietly(int fd)
+{
+	fflush(stderr);
+	int saved = dup(STDERR_FILENO);
+	int null = open("/dev/null", O_WRONLY | O_CLOEXEC);
+	if (saved >= 0 && null >= 0)
+		dup2(null, STDERR_FILENO);
+	struct pdb *db = pdb_Read(fd);
+	if (saved >= 0 && null >= 0)
+		dup2(saved, STDERR_FILENO);
+	if (saved >= 0)
+		close(saved);
+	if (null >= 0)
+		close(null);
+	return db;
+}
+
+/* Loads path: the database, or null after one line (*failed set where
+ * the file is none or cannot be read, not where it is another
+ * application's). */
+static struct pdb *load(const char *path, bool *failed)
+{
+	*failed = true;
+	int fd = open(path, O_RDONLY | O_CLOEXEC);
+	if (fd < 0) {
+		complain(path, strerror(errno));
+		return NULL;
+	}
+	struct stat st;
+	if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+		complain(path, S_ISDIR(st.st_mode) ? strerror(EISDIR)
+						   : "not a regular file");
+		close(fd);
+		return NULL;
+	}
+	struct pdb *db = read_quietly(fd);
+	close(fd);
+	if (db == NULL) {
+		complain(path, "not a readable Palm database");
+		return NULL;
+	}
+	if (db->type != PALM_FOURCC('D', 'A', 'T', 'A') ||
+	    db->creator != PALM_FOURCC('W', 'x', 'l', '1')) {
+		char type[4] = {(char)(db->type >> 24), (char)(db->type >> 16),
+				(char)(db->type >> 8), (char)db->type};
+		char creator[4] = {(char)(db->creator >> 24),
+				   (char)(db->creator >> 16),
+				   (char)(db->creator >> 8),
+				   (char)db->creator};
+		char qtype[WEXLAR_QUOTED_SIZE(4)],
+		    qcreator[WEXLAR_QUOTED_SIZE(4)];
+		wexlar_quote(qtype, type, 4);
+		wexlar_quote(qcreator, creator, 4);
+		char what[128];
+		snprintf(what, sizeof what,
+			 "not a Wexlar track log (type %s, creator %s); "
+			 "skipped",
+			 qtype, qcreator);
+		complain(path, what);
+		*failed = false;
+		free_pdb(db);
+		return NULL;
+	}
+	return db;
+}
+
+/* Shows the numbers of one file.  Returns 0, or -1 after a line about
+ * it. */
+static int show(struct report *r, const char *path)
+{
+	bool failed;
+	struct pdb *db = load(path, &failed);
+	if (db == NULL)
+		return failed ? -1 : 0;
+	struct trip_log log;
+	int status = trip_read(db, &log);
+	free_pdb(db);
+	if (status < 0) {
+		complain(path, strerror(ENOMEM));
+		return -1;
+	}
+	for (const struct trip_track &t : log.tracks)
+		print_track(r, path, &t);
+	print_places(r, path, &log);
+	return 0;
+}
+
+static void print_totals(struct report *r)
+{
+	if (r->csv || r->tracks < 2)
+		return;
+	start_block(r);
+	printf("all tracks: %zu\n", r->tracks);
+	print_numbers(&r->total);
+}
+
+int main(int argc, char **argv)
+{
+	if (wants_version(argc, argv))
+		return print_version(PROG);
+	struct report r = {};
+	int i = 1;
+	for (; i < argc && argv[i][0] == '-' && argv[i][1] != '\0'; i++) {
+		if (strcmp(argv[i], "--") == 0) {
+			i++;
+			break;
+		}
+		if (strcmp(argv[i], "--help") == 0 || strcmp(argv[i], "-h") == 0) {
+			printf("%s%s", USAGE, HELP);
+			return fclose(stdout) == 0 ? 0 : 1;
+		}
+		if (strcmp(argv[i], "--csv") != 0) {
+			fprintf(stderr, "%s: unknown option %s\n", PROG,
+				argv[i]);
+			fputs(USAGE, stderr);
+			return 1;
+		}
+		r.csv = true;
+	}
+	if (i == argc) {
+		fputs(USAGE, stderr);
+		return 1;
+	}
+	int status = 0;
+	if (r.csv)
+		fputs(CSV_HEADER, stdout);
+	for (; i < argc; i++)
+		if (show(&r, argv[i]) < 0)
+			status = 1;
+	print_totals(&r);
+	if (fclose(stdout) != 0) {
+		perror("trkinfo: standard output");
+		return 1;
+	}
+	return status;
+}
