@@ -23,6 +23,7 @@ namespace {
 
 const char *const TRKEXPORT = TRKEXPORT_PATH;
 const char *const GPXIMPORT = GPXIMPORT_PATH;
+const char *const TRKINFO = TRKINFO_PATH;
 
 // The n-th position report of a long walk: a point every 2.5 seconds.
 std::string report(int n)
@@ -208,6 +209,14 @@ void BM_TrkexportMapSend(benchmark::State &state)
 	run_program(state, {TRKEXPORT, "mapsend", f.pdb, "/tmp/wexlar-bench.ms"});
 }
 
+// The trip's numbers of the same log, beside trkexport track (at most 3
+// times its time and 16 MiB at 65535 records).
+void BM_Trkinfo(benchmark::State &state)
+{
+	const Files &f = files((int)state.range(0));
+	run_program(state, {TRKINFO, f.pdb});
+}
+
 void BM_GpsbabelGpx(benchmark::State &state)
 {
 	const Files &f = files((int)state.range(0));
@@ -284,6 +293,7 @@ BENCHMARK(BM_TrkexportGpx11)->SIZES->UseManualTime()->Unit(benchmark::kMilliseco
 BENCHMARK(BM_TrkexportCsv)->SIZES->UseManualTime()->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_TrkexportMapSend)
     ->SIZES->UseManualTime()->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Trkinfo)->SIZES->UseManualTime()->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_GpsbabelGpx)->SIZES->UseManualTime()->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Gpximport)->SIZES->UseManualTime()->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_GpximportSameNames)->SIZES->UseManualTime()

@@ -4,7 +4,8 @@
 # Debian's cross compilers for i386 and s390x, GoogleTest's sources, qemu
 # user emulation registered with binfmt_misc so that the tests can run the
 # programs by path, the i386 C and C++ libraries that qemu-i386 runs them
-# with, and expat (the XML parser of gpximport) for each machine.
+# with, and expat (the XML parser of gpximport) and GeographicLib (the
+# geodesics of trkinfo) for each machine.
 set -eu
 need=""
 command -v i686-linux-gnu-g++ >/dev/null || need="$need crossbuild-essential-i386"
@@ -39,6 +40,22 @@ for pair in i386:i686-linux-gnu s390x:s390x-linux-gnu; do
 	cp $tmp/root/usr/include/expat.h $tmp/root/usr/include/expat_external.h \
 		$tmp/root/usr/include/$multiarch/expat_config.h /usr/$triplet/include/
 	cp $tmp/root/usr/lib/$multiarch/libexpat.a /usr/$triplet/lib/
+	rm -rf $tmp
+done
+
+# GeographicLib likewise: the machine's own static library and headers
+# (its Config.h knows the machine's byte order).
+for pair in i386:i686-linux-gnu s390x:s390x-linux-gnu; do
+	arch=${pair%%:*}
+	triplet=${pair#*:}
+	[ -f /usr/$triplet/lib/libGeographicLib.a ] && continue
+	tmp=$(mktemp -d)
+	(cd $tmp && apt-get download libgeographiclib-dev:$arch)
+	dpkg -x $tmp/libgeographiclib-dev_*.deb $tmp/root
+	multiarch=$(ls $tmp/root/usr/lib)
+	mkdir -p /usr/$triplet/include /usr/$triplet/lib
+	cp -r $tmp/root/usr/include/GeographicLib /usr/$triplet/include/
+	cp $tmp/root/usr/lib/$multiarch/libGeographicLib.a /usr/$triplet/lib/
 	rm -rf $tmp
 done
 

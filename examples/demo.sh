@@ -3,14 +3,14 @@
 # Runs the whole road on the sample track: text to database, database to
 # GPX 1.0 and 1.1, CSV and MapSend, a named MapSend track, the database back
 # to text, the GPX 1.1 export back into a database, and a look inside the
-# database.
+# database, and the numbers of the walk.
 # Usage: demo.sh BINDIR OUTDIR TRACK
 set -eu
 bin=$1 out=$2 track=$3
 mkdir -p "$out"
 cd "$out"
 rm -f hike.pdb hike.gpx hike11.gpx hike.csv hike.ms ridge.ms hike-back.txt hike.info \
-	hike11.pdb hike11.gpx.back
+	hike11.pdb hike11.gpx.back hike.stats
 
 step() { echo "  $1"; shift; "$@"; }
 echo "Wexlar demo on $(basename "$track"), outputs in $out:"
@@ -37,3 +37,5 @@ echo "hike11.gpx.back has the same $(grep -c '<trkpt' hike11.gpx.back) track poi
 step "pdbinfo    -> hike.info (what the database holds)" sh -c '"$0" hike.pdb > hike.info' "$bin/pdbinfo"
 echo "hike.info, all but its record lines:"
 grep -v '^record ' hike.info | sed 's/^/  /'
+step "trkinfo    -> hike.stats (the numbers of the walk)" sh -c '"$0" hike.pdb > hike.stats' "$bin/trkinfo"
+sed 's/^/  /' hike.stats

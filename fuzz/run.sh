@@ -10,7 +10,7 @@ set -eu
 cd "$(dirname "$0")/.."
 seconds=${1:-60}
 [ $# -gt 0 ] && shift
-targets=${*:-reader decode gpsimport gpximport linedump}
+targets=${*:-reader decode gpsimport gpximport linedump trip}
 
 cmake --preset fuzz >/dev/null
 cmake --build --preset fuzz >/dev/null

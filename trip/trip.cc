@@ -63,23 +63,23 @@ __attribute__((noinline)) bool point_of(const struct trkrec *trk,
 }
 
 /*
- * Keeps the points of c that are no glitch (see trip.h) in t->kept, each
- * with its distance along the track, and counts the glitches.  step[i] is
- * the distance from c[i] to c[i + 1].
+ * Keeps the points of t->kept (the points with a place) that are no
+ * glitch (see trip.h), in place, each with its distance along the track,
+ * and counts the glitches.  step[i] is the distance from the i-th point
+ * to the next.
  */
-__attribute__((noinline)) void drop_glitches(
-    const std::vector<struct trip_point> &c, const std::vector<double> &step,
-    struct trip_track *t)
+__attribute__((noinline)) void drop_glitches(const std::vector<double> &step,
+					     struct trip_track *t)
 {
 	[[maybe_unused]] ieee_rounding guard;
-	size_t n = c.size();
+	std::vector<struct trip_point> &c = t->kept;
+	size_t n = c.size(), kept = 1; /* c[0, kept) is kept; kept <= i */
 	if (n == 0)
 		return;
-	t->kept.push_back(c[0]);
 	double into = 0.0;	   /* the step into the last point kept */
 	bool previous_kept = true; /* c[i - 1] is the last point kept */
 	for (size_t i = 1; i < n; i++) {
-		const struct trip_point a = t->kept.back();
+		const struct trip_point a = c[kept - 1];
 		double leg_in = previous_kept ? step[i - 1] : geodesic(a, c[i]);
 		if (i + 1 < n) {
 			double context =
@@ -93,14 +93,15 @@ __attribute__((noinline)) void drop_glitches(
 				continue;
 			}
 		}
-		struct trip_point p = c[i];
-		p.along = a.along + leg_in;
+		c[kept] = c[i];
+		c[kept].along = a.along + leg_in;
+		kept++;
 		into = leg_in;
-		t->kept.push_back(p);
 		previous_kept = true;
 	}
+	c.resize(kept);
 	t->has_distance = true;
-	t->distance = t->kept.back().along;
+	t->distance = c.back().along;
 }
 
 /* Turning points of the elevations, a reversal of at least
@@ -201,16 +202,14 @@ __attribute__((noinline)) void measure(struct trip_track *t)
 	finish(&h, t);
 }
 
-/* The numbers of a track whose points with a place are candidates. */
-void work_out(const std::vector<struct trip_point> &candidates,
-	      struct trip_track *t)
+/* The numbers of a track whose points with a place are in t->kept. */
+void work_out(struct trip_track *t)
 {
-	std::vector<double> step(candidates.empty() ? 0
-						    : candidates.size() - 1);
-	for (size_t i = 0; i + 1 < candidates.size(); i++)
-		step[i] = geodesic(candidates[i], candidates[i + 1]);
-	t->kept.reserve(candidates.size());
-	drop_glitches(candidates, step, t);
+	const std::vector<struct trip_point> &c = t->kept;
+	std::vector<double> step(c.empty() ? 0 : c.size() - 1);
+	for (size_t i = 0; i + 1 < c.size(); i++)
+		step[i] = geodesic(c[i], c[i + 1]);
+	drop_glitches(step, t);
 	measure(t);
 }
 
@@ -229,7 +228,6 @@ void read_tracks(const struct pdb *db, bool always_one, struct trip_log *log)
 	memset(&trk, 0, sizeof trk);
 	struct wexlar_tracks split;
 	memset(&split, 0, sizeof split);
-	std::vector<struct trip_point> candidates;
 	for (const struct pdb_record *r = db->rec_index.rec; r != NULL;
 	     r = r->next) {
 		struct magtrkpt info;
@@ -239,8 +237,7 @@ void read_tracks(const struct pdb *db, bool always_one, struct trip_log *log)
 		struct magtext name;
 		if (wexlar_track_starts(&split, info.name, db_name, &name)) {
 			if (!log->tracks.empty())
-				work_out(candidates, &log->tracks.back());
-			candidates.clear();
+				work_out(&log->tracks.back());
 			log->tracks.push_back(new_track(name));
 		}
 		struct trip_track &t = log->tracks.back();
@@ -249,10 +246,10 @@ void read_tracks(const struct pdb *db, bool always_one, struct trip_log *log)
 		if (!trk.validity || !point_of(&trk, &info, &p))
 			t.fixless++;
 		else
-			candidates.push_back(p);
+			t.kept.push_back(p);
 	}
 	if (!log->tracks.empty())
-		work_out(candidates, &log->tracks.back());
+		work_out(&log->tracks.back());
 	else if (always_one)
 		log->tracks.push_back(new_track(db_name));
 }
