@@ -1,13 +1,14 @@
 /* SPDX-License-Identifier: MIT */
 /*
- * trkexport: exports a Wexlar track log as a GPX track, CSV lines or a
- * MapSend track file.
+ * trkexport: exports a Wexlar track log as a GPX track, CSV lines, a
+ * MapSend track file or a page that shows the trip.
  */
 #include <stdio.h>
 #include <string.h>
 
 #include "frontend.h"
 #include "mag.h"
+#include "page.h"
 #include "version.h"
 
 static void usage(const char *prog)
@@ -27,6 +28,7 @@ static _parsewexlarffile writer_for(const char *word)
 		{"track", parsewexlarfilegpx},
 		{"gpx", parsewexlarfilegpx11},
 		{"mapsend", parsewexlarfileimapsend},
+		{"html", trip_write_page},
 	};
 	for (const auto &f : formats)
 		if (strcmp(word, f.word) == 0)

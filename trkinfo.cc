@@ -14,7 +14,6 @@
 
 #include <string>
 
-#include "cp1252.h"
 #include "palm.h"
 #include "pdb.h"
 #include "quote.h"
@@ -49,12 +48,8 @@ struct report {
 /* v with decimals places, as printf rounds it, without a sign on zero. */
 static void print_fixed(double v, int decimals)
 {
-	char text[TRIP_TEXT_SIZE + 320];
-	snprintf(text, sizeof text, "%.*f", decimals, v);
-	const char *shown = text;
-	if (text[0] == '-' && strspn(text + 1, "0.") == strlen(text + 1))
-		shown++;
-	fputs(shown, stdout);
+	char text[TRIP_TEXT_SIZE];
+	fputs(trip_format_fixed(v, decimals, text), stdout);
 }
 
 /* One "label: value unit" line of a number. */
@@ -131,29 +126,6 @@ static void print_csv_text(const std::string &text)
 	putchar('"');
 }
 
-/* Windows-1252 text as UTF-8, without the control characters. */
-static std::string utf8_of(const std::string &cp1252)
-{
-	std::string out;
-	for (unsigned char c : cp1252) {
-		unsigned cp = cp1252_to_unicode(c);
-		if (cp < 0x20 || cp == 0x7F || cp == 0)
-			continue;
-		if (cp < 0x80) {
-			out += (char)cp;
-			continue;
-		}
-		if (cp < 0x800) {
-			out += (char)(0xC0 | cp >> 6);
-		} else {
-			out += (char)(0xE0 | cp >> 12);
-			out += (char)(0x80 | (cp >> 6 & 0x3F));
-		}
-		out += (char)(0x80 | (cp & 0x3F));
-	}
-	return out;
-}
-
 /* ",v" with decimals places, or "," alone without a value. */
 static void csv_number(bool has, double v, int decimals)
 {
@@ -175,7 +147,7 @@ static void print_csv_row(const char *path, const struct trip_track *t)
 	char text[TRIP_TEXT_SIZE];
 	print_csv_text(path);
 	putchar(',');
-	print_csv_text(utf8_of(t->name));
+	print_csv_text(trip_utf8(t->name));
 	printf(",%zu,%zu,%zu,", t->points, t->fixless, t->glitches);
 	if (t->has_time) {
 		fputs(trip_format_time(t->start, text), stdout);

@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <new>
 
+#include "cp1252.h"
 #include "ieee_rounding.h"
 #include "mag.h"
 #include "places.h"
@@ -394,4 +395,34 @@ char *trip_format_duration(int64_t centis, char *buf)
 	snprintf(buf, TRIP_TEXT_SIZE, "%lld:%02d:%02d", (long long)(secs / 3600),
 		 (int)(secs / 60 % 60), (int)(secs % 60));
 	return buf;
+}
+
+char *trip_format_fixed(double v, int decimals, char *buf)
+{
+	snprintf(buf, TRIP_TEXT_SIZE, "%.*f", decimals, v);
+	if (buf[0] == '-' && strspn(buf + 1, "0.") == strlen(buf + 1))
+		memmove(buf, buf + 1, strlen(buf));
+	return buf;
+}
+
+std::string trip_utf8(const std::string &cp1252)
+{
+	std::string out;
+	for (unsigned char c : cp1252) {
+		unsigned cp = cp1252_to_unicode(c);
+		if (cp < 0x20 || cp == 0x7F)
+			continue;
+		if (cp < 0x80) {
+			out += (char)cp;
+			continue;
+		}
+		if (cp < 0x800) {
+			out += (char)(0xC0 | cp >> 6);
+		} else {
+			out += (char)(0xE0 | cp >> 12);
+			out += (char)(0x80 | (cp >> 6 & 0x3F));
+		}
+		out += (char)(0x80 | (cp & 0x3F));
+	}
+	return out;
 }

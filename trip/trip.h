@@ -129,4 +129,12 @@ char *trip_format_time(int64_t centis, char *buf);
  * "H:MM:SS" at buf; returns buf. */
 char *trip_format_duration(int64_t centis, char *buf);
 
+/* Writes v with decimals places (0 to 6), as printf's "%.*f" rounds it,
+ * but "0" rather than "-0" for what rounds to zero, at buf (of
+ * TRIP_TEXT_SIZE bytes; v of magnitude below 10^40); returns buf. */
+char *trip_format_fixed(double v, int decimals, char *buf);
+
+/* The Windows-1252 text as UTF-8, without control characters. */
+std::string trip_utf8(const std::string &cp1252);
+
 #endif
