@@ -6,6 +6,7 @@
 // Magellan text.
 #include <benchmark/benchmark.h>
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <stdio.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
@@ -209,6 +210,17 @@ void BM_TrkexportMapSend(benchmark::State &state)
 	run_program(state, {TRKEXPORT, "mapsend", f.pdb, "/tmp/wexlar-bench.ms"});
 }
 
+// The page of the same log, beside trkexport gpx (at most 3 times its
+// time, and at most 4 MB at 65535 records).
+void BM_TrkexportHtml(benchmark::State &state)
+{
+	const Files &f = files((int)state.range(0));
+	run_program(state, {TRKEXPORT, "html", f.pdb, "/tmp/wexlar-bench.html"});
+	struct stat st;
+	if (stat("/tmp/wexlar-bench.html", &st) == 0)
+		state.counters["page_MiB"] = (double)st.st_size / (1 << 20);
+}
+
 // The trip's numbers of the same log, beside trkexport track (at most 3
 // times its time and 16 MiB at 65535 records).
 void BM_Trkinfo(benchmark::State &state)
@@ -293,6 +305,8 @@ BENCHMARK(BM_TrkexportGpx11)->SIZES->UseManualTime()->Unit(benchmark::kMilliseco
 BENCHMARK(BM_TrkexportCsv)->SIZES->UseManualTime()->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_TrkexportMapSend)
     ->SIZES->UseManualTime()->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_TrkexportHtml)->SIZES->UseManualTime()
+    ->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Trkinfo)->SIZES->UseManualTime()->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_GpsbabelGpx)->SIZES->UseManualTime()->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Gpximport)->SIZES->UseManualTime()->Unit(benchmark::kMillisecond);

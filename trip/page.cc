@@ -243,6 +243,12 @@ int decimals_of(double step)
 	return 6;
 }
 
+/* Half the last decimal place shown. */
+double step_epsilon(int decimals)
+{
+	return 0.5 * pow(10.0, -decimals);
+}
+
 /* "47.42°N" or "10.98°W" of a latitude or longitude. */
 std::string degrees_label(double v, int decimals, bool latitude)
 {
@@ -256,7 +262,11 @@ std::string degrees_label(double v, int decimals, bool latitude)
 	trip_format_fixed(fabs(v), decimals, text);
 	std::string label = text;
 	label += "\u00b0";
-	if (strspn(text, "0.") != strlen(text))
+	/* The equator, the prime meridian and the antimeridian have no
+	 * side. */
+	bool side = strspn(text, "0.") != strlen(text) &&
+		    (latitude || fabs(fabs(v) - 180.0) > step_epsilon(decimals));
+	if (side)
 		label += latitude ? (v < 0 ? "S" : "N") : (v < 0 ? "W" : "E");
 	return label;
 }

@@ -1,0 +1,214 @@
+// SPDX-License-Identifier: MIT
+// trkexport html: the page of a trip, byte for byte on every machine, as an
+// HTML5 parser and an XML parser take it, with hostile names, odd logs and
+// the largest one, and in a real browser.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "pdbfile.h"
+#include "run.h"
+
+using pdbfile::read_file;
+using pdbfile::write_file;
+
+namespace {
+
+const std::string TRKEXPORT = TRKEXPORT_PATH;
+const std::string GPSIMPORT = GPSIMPORT_PATH;
+const std::string PYTHON = PYTHON_PATH;
+const std::string TESTS = TESTS_DIR;
+
+const std::string HOSTILE = "</title><script>alert(1)</script>";
+
+// A $PMGNTRK of degrees north and east (negative: south, west).
+std::string point(double lat, double lon, int alt, int secs,
+		  const std::string &track = "")
+{
+	char text[160];
+	double la = lat < 0 ? -lat : lat, lo = lon < 0 ? -lon : lon;
+	snprintf(text, sizeof text,
+		 "$PMGNTRK,%02d%07.4f,%c,%03d%07.4f,%c,%05d,M,%02d%02d%02d.00,"
+		 "A,%s,140826*00\n",
+		 (int)la, (la - (int)la) * 60, lat < 0 ? 'S' : 'N', (int)lo,
+		 (lo - (int)lo) * 60, lon < 0 ? 'W' : 'E', alt, secs / 3600,
+		 secs / 60 % 60, secs % 60, track.c_str());
+	return text;
+}
+
+class Page : public testing::Test {
+      protected:
+	run::TempDir dir;
+
+	// The page of a log of the records, named name.
+	std::string page_of(const std::vector<std::string> &records,
+			    const std::string &name = "log")
+	{
+		std::string db = pdbfile::track_log(records);
+		std::string field = name.substr(0, 31);
+		db.replace(0, 32, field + std::string(32 - field.size(), '\0'));
+		write_file(dir / "log.pdb", db);
+		run::Result r = run::program(
+		    {TRKEXPORT, "html", dir / "log.pdb", dir / "log.html"});
+		EXPECT_EQ(r.status, 0) << r.out << r.err;
+		EXPECT_EQ(r.out + r.err, "");
+		return read_file(dir / "log.html");
+	}
+
+	// What tests/page_check.py finds in the page at path; skips the test
+	// where the checker cannot run.
+	std::string check(const std::string &path)
+	{
+		run::Result r = run::program(
+		    {PYTHON, TESTS + "/page_check.py", path});
+		if (r.status == 77)
+			return "skip: " + r.out;
+		EXPECT_EQ(r.status, 0) << r.err;
+		return r.out;
+	}
+};
+
+TEST_F(Page, SampleIsTheSameEverywhere)
+{
+	ASSERT_EQ(run::program({GPSIMPORT, EXAMPLE_TRACK, dir / "hike.pdb"})
+		      .status,
+		  0);
+	ASSERT_EQ(run::program(
+		      {TRKEXPORT, "html", dir / "hike.pdb", dir / "hike.html"})
+		      .status,
+		  0);
+	EXPECT_EQ(read_file(dir / "hike.html"),
+		  read_file(TESTS + "/pages/hike.html"));
+	std::string found = check(dir / "hike.html");
+	if (found.rfind("skip: ", 0) == 0)
+		GTEST_SKIP() << found;
+	// 320 points, 3 without a fix: 317 drawn on the map and the profile.
+	EXPECT_EQ(found, "parse errors: none\nsvg: xml\nsvg: xml\nscripts: 0\n"
+			 "external: osm link\nnumbers: finite\ntracks: 317\n"
+			 "routes: \nwaypoints: \nprofiles: 317\n"
+			 "title: hike \u2013 2026-08-14\nh1: hike\n");
+}
+
+TEST_F(Page, TracksRouteWaypointsAndHostileNames)
+{
+	std::vector<std::string> records = {
+	    "$PMGNWPL,4725.1230,N,01059.0000,E,0000904,M," + HOSTILE.substr(0, 20) +
+		",a comment,a*00\n",
+	    "$PMGNWPL,4727.1629,N,01100.1634,E,0002085,M,Cairn & \"top\",,a*00\n",
+	    "$PMGNRTE,1,1,c,1,R<b>,Cairn & \"top\",a," + HOSTILE.substr(0, 20) +
+		",a*00\n"};
+	for (int i = 0; i < 30; i++)
+		records.push_back(point(47.42 + i * 0.001, 10.98 + i * 0.0005,
+					900 + 10 * i, 7 * 3600 + 30 * i,
+					HOSTILE));
+	for (int i = 0; i < 20; i++)
+		records.push_back(point(47.45 - i * 0.0015, 10.995 + i * 0.001,
+					1200 - 5 * i, 9 * 3600 + 30 * i, "Day 2"));
+	std::string page = page_of(records, HOSTILE);
+	EXPECT_EQ(page, read_file(TESTS + "/pages/two.html"));
+	EXPECT_EQ(page.find("<script"), std::string::npos);
+	std::string found = check(dir / "log.html");
+	if (found.rfind("skip: ", 0) == 0)
+		GTEST_SKIP() << found;
+	EXPECT_EQ(found,
+		  "parse errors: none\nsvg: xml\nsvg: xml\nsvg: xml\nscripts: 0\n"
+		  "external: osm link\nnumbers: finite\ntracks: 30 20\n"
+		  "routes: 2\nwaypoints: </title><script>aler | Cairn & \"top\"\n"
+		  "profiles: 30 20\n"
+		  "title: </title><script>alert(1)</scrip \u2013 2026-08-14\n"
+		  "h1: </title><script>alert(1)</scrip\n");
+}
+
+TEST_F(Page, OddLogsGiveSoundPages)
+{
+	struct Row {
+		const char *what;
+		std::vector<std::string> records;
+		std::string tracks, profiles;
+	} rows[] = {
+	    {"an empty log", {}, "", ""},
+	    {"waypoints only",
+	     {"$PMGNWPL,4725.1230,N,01059.0000,E,0000904,M,A,,a*00\n",
+	      "$PMGNWPL,4725.1230,N,01059.0000,E,0000904,M,B,,a*00\n"},
+	     "",
+	     ""},
+	    {"one point", {point(47.42, 10.98, 904, 0)}, "1", "1"},
+	    {"across the antimeridian",
+	     {point(-17.0, 179.99, 0, 0), point(-17.0, -179.99, 0, 60),
+	      point(-17.01, -179.98, 0, 120)},
+	     "3",
+	     "3"},
+	    {"at the pole",
+	     {point(89.99, 0, 2800, 0), point(90.0, 0, 2800, 60),
+	      point(89.99, 180, 2800, 120), point(-90.0, 0, 0, 180)},
+	     "4",
+	     "4"},
+	};
+	for (const Row &r : rows) {
+		SCOPED_TRACE(r.what);
+		std::string page = page_of(r.records);
+		EXPECT_EQ(page.find("nan"), std::string::npos);
+		EXPECT_EQ(page.find("inf"), std::string::npos);
+		std::string found = check(dir / "log.html");
+		if (found.rfind("skip: ", 0) == 0)
+			GTEST_SKIP() << found;
+		EXPECT_NE(found.find("parse errors: none\n"), std::string::npos)
+		    << found;
+		EXPECT_EQ(found.find("not xml"), std::string::npos) << found;
+		EXPECT_NE(found.find("numbers: finite\ntracks: " + r.tracks +
+				     "\n"),
+			  std::string::npos)
+		    << found;
+		EXPECT_NE(found.find("profiles: " + r.profiles + "\n"),
+			  std::string::npos)
+		    << found;
+	}
+}
+
+// The largest log: every point drawn, the page within 4 MB.
+TEST_F(Page, LargestLog)
+{
+	std::vector<std::string> records;
+	for (int i = 0; i < 65535; i++)
+		records.push_back(point(47.0 + i * 1e-5, 10.0 + (i % 2000) * 1e-5,
+					500 + i % 300, i));
+	std::string page = page_of(records);
+	EXPECT_LE(page.size(), 4u << 20);
+	size_t start = page.find("<polyline class=\"trk\"");
+	ASSERT_NE(start, std::string::npos);
+	start = page.find("points=\"", start) + 8;
+	size_t end = page.find('"', start);
+	size_t vertices = 1;
+	for (size_t i = start; i < end; i++)
+		vertices += page[i] == ' ';
+	EXPECT_EQ(vertices, 65535u);
+}
+
+// In headless Chromium, offline: the track on the map and on the profile,
+// and no request beyond the page.
+TEST_F(Page, SampleInABrowser)
+{
+	ASSERT_EQ(run::program({GPSIMPORT, EXAMPLE_TRACK, dir / "hike.pdb"})
+		      .status,
+		  0);
+	ASSERT_EQ(run::program(
+		      {TRKEXPORT, "html", dir / "hike.pdb", dir / "hike.html"})
+		      .status,
+		  0);
+	run::Result r = run::program({PYTHON, TESTS + "/page_browser.py",
+				      dir / "hike.html", dir / "hike.png"});
+	if (r.status == 77)
+		GTEST_SKIP() << r.out;
+	ASSERT_EQ(r.status, 0) << r.err;
+	EXPECT_EQ(r.out.substr(0, r.out.find('\n')), "requests: /hike.html");
+	int map = -1, profile = -1;
+	ASSERT_EQ(sscanf(r.out.c_str(), "requests: %*[^\n]\nmap: %d\nprofile: %d",
+			 &map, &profile),
+		  2)
+	    << r.out;
+	EXPECT_GT(map, 500);
+	EXPECT_GT(profile, 500);
+}
+
+}  // namespace
