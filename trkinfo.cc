@@ -29,7 +29,10 @@ static const char HELP[] =
     "points,\ntimes, distance on the WGS84 ellipsoid, moving time and "
     "speeds, elevations,\nclimb and descent; and the waypoints and routes "
     "of each log.\n"
-    "  --csv  one line of comma-separated values per track\n";
+    "  --csv  one line of comma-separated values per track\n"
+    "The same numbers on a page with a map and profiles: trkexport html "
+    "LOG PAGE.html\n(trkexport's formats: track, gpx, csv, mapsend, "
+    "html).\n";
 
 static const char CSV_HEADER[] =
     "file,track,points,fixless,glitches,start,end,duration_s,moving_s,"

@@ -516,7 +516,11 @@ __attribute__((noinline)) void put_profile(struct page *pg,
 {
 	[[maybe_unused]] ieee_rounding guard;
 	struct axis ax = axis_of(0, t.distance / 1000, 0.1);
-	struct axis ay = axis_of(t.min_ele, t.max_ele, 20);
+	/* Room above the highest point and below the lowest for their
+	 * labels. */
+	double span = t.max_ele - t.min_ele;
+	struct axis ay =
+	    axis_of(t.min_ele - 0.1 * span, t.max_ele + 0.12 * span, 20);
 	double w = PAGE_PROFILE_WIDTH - PLOT_LEFT - PLOT_RIGHT,
 	       h = PAGE_PROFILE_HEIGHT - PLOT_TOP - PLOT_BOTTOM;
 	auto px = [&](double km) {
@@ -604,7 +608,7 @@ __attribute__((noinline)) void put_profile(struct page *pg,
 		pg->put("\" x=\"");
 		pg->tenths(x > PLOT_LEFT + w * 0.8 ? x - 8 : x + 8);
 		pg->put("\" y=\"");
-		pg->tenths(p == high ? std::max(y - 8, PLOT_TOP + 12) : y + 18);
+		pg->tenths(p == high ? y - 8 : y + 18);
 		pg->put("\">");
 		pg->put(p == high ? "highest " : "lowest ");
 		pg->number(p->ele, 0);
