@@ -56,6 +56,16 @@ class Page : public testing::Test {
 		return read_file(dir / "log.html");
 	}
 
+	// The sample's page, hike.html; false when it could not be made.
+	bool sample_page()
+	{
+		return run::program({GPSIMPORT, EXAMPLE_TRACK, dir / "hike.pdb"})
+			       .status == 0 &&
+		       run::program({TRKEXPORT, "html", dir / "hike.pdb",
+				     dir / "hike.html"})
+			       .status == 0;
+	}
+
 	// What tests/page_check.py finds in the page at path; skips the test
 	// where the checker cannot run.
 	std::string check(const std::string &path)
@@ -71,13 +81,7 @@ class Page : public testing::Test {
 
 TEST_F(Page, SampleIsTheSameEverywhere)
 {
-	ASSERT_EQ(run::program({GPSIMPORT, EXAMPLE_TRACK, dir / "hike.pdb"})
-		      .status,
-		  0);
-	ASSERT_EQ(run::program(
-		      {TRKEXPORT, "html", dir / "hike.pdb", dir / "hike.html"})
-		      .status,
-		  0);
+	ASSERT_TRUE(sample_page());
 	EXPECT_EQ(read_file(dir / "hike.html"),
 		  read_file(TESTS + "/pages/hike.html"));
 	std::string found = check(dir / "hike.html");
@@ -189,13 +193,7 @@ TEST_F(Page, LargestLog)
 // and no request beyond the page.
 TEST_F(Page, SampleInABrowser)
 {
-	ASSERT_EQ(run::program({GPSIMPORT, EXAMPLE_TRACK, dir / "hike.pdb"})
-		      .status,
-		  0);
-	ASSERT_EQ(run::program(
-		      {TRKEXPORT, "html", dir / "hike.pdb", dir / "hike.html"})
-		      .status,
-		  0);
+	ASSERT_TRUE(sample_page());
 	run::Result r = run::program({PYTHON, TESTS + "/page_browser.py",
 				      dir / "hike.html", dir / "hike.png"});
 	if (r.status == 77)

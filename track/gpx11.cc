@@ -210,33 +210,28 @@ static int put_tracks(struct outbuf *ob, const struct pdb *db,
 		      bool always_one)
 {
 	struct magtext db_name = {db->name, strnlen(db->name, PDB_NAME_SIZE)};
-	struct trkrec trk;
-	memset(&trk, 0, sizeof trk);
-	struct wexlar_tracks tracks;
-	memset(&tracks, 0, sizeof tracks);
+	struct wexlar_track_walk walk;
+	memset(&walk, 0, sizeof walk);
+	walk.db = db;
 	char item[POINT_TEXT_SIZE];
-	for (const struct pdb_record *r = db->rec_index.rec; r != NULL;
-	     r = r->next) {
-		struct magtrkpt info;
-		if (!parsemagtrackpoint((const char *)r->data, r->data_len,
-					&trk, &info))
-			continue;
-		struct magtext name;
-		bool first = !tracks.open;
-		if (wexlar_track_starts(&tracks, info.name, db_name, &name) &&
-		    ((!first && put_str(ob, TRACK_END) < 0) ||
-		     open_track(ob, name) < 0))
+	int starts;
+	struct magtext name;
+	bool open = false;
+	while (wexlar_next_track_point(&walk, &starts, &name)) {
+		if (starts && ((open && put_str(ob, TRACK_END) < 0) ||
+			       open_track(ob, name) < 0))
 			return -1;
-		int n = wexlar_format_track_point(&trk, &info, item);
+		open = true;
+		int n = wexlar_format_track_point(&walk.trk, &walk.info, item);
 		if (wexlar_out_put(ob, item, (size_t)n) < 0)
 			return -1;
 	}
-	if (!tracks.open && always_one) {
+	if (!open && always_one) {
 		if (open_track(ob, db_name) < 0)
 			return -1;
-		tracks.open = 1;
+		open = true;
 	}
-	return tracks.open ? put_str(ob, TRACK_END) : 0;
+	return open ? put_str(ob, TRACK_END) : 0;
 }
 
 static int put_document(struct outbuf *ob, struct pdb *db,

@@ -157,3 +157,26 @@ int wexlar_track_starts(struct wexlar_tracks *t, struct magtext point_name,
 	*name = db_name;
 	return 1;
 }
+
+int wexlar_next_track_point(struct wexlar_track_walk *w, int *starts,
+			    struct magtext *name)
+{
+	struct magtext db_name = {w->db->name,
+				  strnlen(w->db->name, PDB_NAME_SIZE)};
+	while (!w->done) {
+		w->record = w->record == NULL ? w->db->rec_index.rec
+					      : w->record->next;
+		if (w->record == NULL) {
+			w->done = 1;
+			break;
+		}
+		if (!parsemagtrackpoint((const char *)w->record->data,
+					w->record->data_len, &w->trk,
+					&w->info))
+			continue;
+		*starts = wexlar_track_starts(&w->tracks, w->info.name,
+					      db_name, name);
+		return 1;
+	}
+	return 0;
+}

@@ -83,6 +83,26 @@ struct wexlar_tracks {
 int wexlar_track_starts(struct wexlar_tracks *t, struct magtext point_name,
 			struct magtext db_name, struct magtext *name);
 
+/* A walk over the track points of a log, in record order.  Zero it and
+ * set db before the first step. */
+struct wexlar_track_walk {
+	const struct pdb *db;
+	const struct pdb_record *record; /* the last read; null at first */
+	int done;
+	struct trkrec trk;	/* the point, reused over the records */
+	struct magtrkpt info;	/* what its text leaves out */
+	struct wexlar_tracks tracks;
+};
+
+/*
+ * Steps to the next track point (see parsemagtrackpoint()): 1 with the
+ * point in w->trk and w->info, *starts set when it starts a track (see
+ * wexlar_track_starts()) and that track's name in *name; 0 after the
+ * last.
+ */
+int wexlar_next_track_point(struct wexlar_track_walk *w, int *starts,
+			    struct magtext *name);
+
 /* Orders texts as strings of bytes: <0, 0 or >0. */
 int wexlar_compare_text(struct magtext a, struct magtext b);
 

@@ -225,18 +225,13 @@ struct trip_track new_track(struct magtext name)
 void read_tracks(const struct pdb *db, bool always_one, struct trip_log *log)
 {
 	struct magtext db_name = {db->name, strnlen(db->name, PDB_NAME_SIZE)};
-	struct trkrec trk;
-	memset(&trk, 0, sizeof trk);
-	struct wexlar_tracks split;
-	memset(&split, 0, sizeof split);
-	for (const struct pdb_record *r = db->rec_index.rec; r != NULL;
-	     r = r->next) {
-		struct magtrkpt info;
-		if (!parsemagtrackpoint((const char *)r->data, r->data_len,
-					&trk, &info))
-			continue;
-		struct magtext name;
-		if (wexlar_track_starts(&split, info.name, db_name, &name)) {
+	struct wexlar_track_walk walk;
+	memset(&walk, 0, sizeof walk);
+	walk.db = db;
+	int starts;
+	struct magtext name;
+	while (wexlar_next_track_point(&walk, &starts, &name)) {
+		if (starts) {
 			if (!log->tracks.empty())
 				work_out(&log->tracks.back());
 			log->tracks.push_back(new_track(name));
@@ -244,7 +239,7 @@ void read_tracks(const struct pdb *db, bool always_one, struct trip_log *log)
 		struct trip_track &t = log->tracks.back();
 		t.points++;
 		struct trip_point p;
-		if (!trk.validity || !point_of(&trk, &info, &p))
+		if (!walk.trk.validity || !point_of(&walk.trk, &walk.info, &p))
 			t.fixless++;
 		else
 			t.kept.push_back(p);
