@@ -85,6 +85,7 @@ struct importer {
 	std::vector<size_t> track_ends;
 	size_t track_points;
 	std::string body; /* room to build one sentence in */
+	off_t size;	  /* of the document, where it is a file */
 };
 
 /* text for a message: quoted as names are (see quote.h), at most 40
@@ -269,9 +270,13 @@ void add_record(std::string *bytes, std::vector<size_t> *ends,
 	ends->push_back(bytes->size());
 }
 
+void reserve_tracks(struct importer *im);
+
 int on_track_point(void *ctx, const struct gpx_point *p)
 {
 	struct importer *im = (struct importer *)ctx;
+	if (im->track_points == 0)
+		reserve_tracks(im);
 	double lat, lon, ele;
 	bool has_ele;
 	if (read_numbers(im, p, &lat, &lon, &ele, &has_ele) < 0 ||
@@ -437,9 +442,29 @@ std::string waypoint_body(const std::string &p, const std::string &name)
 	return body;
 }
 
+/* Bytes of a record beyond its place's text: the sentence's name and
+ * fields, a name of WPT_NAME_MAX, the checksum, LF and NUL. */
+enum { WAYPOINT_RECORD_EXTRA = 40 };
+
 /* The records of what was read, in the handheld's order. */
 void assemble(struct importer *im, struct gpx_records *out)
 {
+	/* What only the reading needed goes before the records are made. */
+	std::unordered_set<std::string_view>().swap(im->sentences);
+	std::unordered_set<std::string_view>().swap(im->places);
+	std::unordered_set<std::string_view>().swap(im->route_places);
+	if (im->waypoints.empty() && im->routes.empty()) {
+		out->bytes = std::move(im->tracks);
+		out->ends = std::move(im->track_ends);
+		return;
+	}
+	size_t room = im->tracks.size();
+	for (const std::string &w : im->waypoints)
+		room += w.size() + WAYPOINT_RECORD_EXTRA;
+	for (const std::string &p : im->route_points)
+		room += p.size() + 2 * WAYPOINT_RECORD_EXTRA;
+	out->bytes.reserve(room);
+	out->ends.reserve(records(im));
 	struct namer names = {};
 	for (const std::string &w : im->waypoints) {
 		std::string name = names.new_name(w);
@@ -477,23 +502,22 @@ void assemble(struct importer *im, struct gpx_records *out)
 		}
 	}
 	size_t base = out->bytes.size();
-	if (base == 0)
-		out->bytes = std::move(im->tracks);
-	else
-		out->bytes += im->tracks;
+	out->bytes += im->tracks;
 	for (size_t end : im->track_ends)
 		out->ends.push_back(base + end);
 }
 
 /*
- * Room for the records of the tracks of a document of size bytes, at once:
- * they take about as many bytes as the document, at most RECORDS_MAX of
- * TRACK_RECORD_ROOM, and pages never written cost nothing.  The kernel is
+ * Room for the records of the tracks of the document, all at once at its
+ * first track point: they take about as many bytes as the document (im->
+ * size), at most RECORDS_MAX of TRACK_RECORD_ROOM, and pages never written
+ * cost nothing.  The kernel is
  * asked to back the room with huge pages, where it can: a fault per 4 KiB
  * page of megabytes costs more than the rest of the import.
  */
-void reserve_tracks(struct importer *im, off_t size)
+void reserve_tracks(struct importer *im)
 {
+	off_t size = im->size;
 	enum { SMALLEST_TRKPT = 24 }; /* <trkpt lat="0" lon="0"/> */
 	size_t bytes = (size_t)std::min<off_t>(
 	    size, (off_t)RECORDS_MAX * TRACK_RECORD_ROOM);
@@ -520,7 +544,7 @@ int gpx_import(int fd, struct gpx_records *out, struct gpx_error *error)
 	im.error = error;
 	struct stat st;
 	if (fstat(fd, &st) == 0 && S_ISREG(st.st_mode))
-		reserve_tracks(&im, st.st_size);
+		im.size = st.st_size;
 	if (gpx_read(fd, &handler, &im, error) < 0)
 		return -1;
 	assemble(&im, out);
