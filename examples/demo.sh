@@ -9,7 +9,7 @@ set -eu
 bin=$1 out=$2 track=$3
 mkdir -p "$out"
 cd "$out"
-rm -f hike.pdb hike.gpx hike11.gpx hike.csv hike.ms ridge.ms hike-back.txt hike.info \
+rm -f hike.pdb hike.gpx hike11.gpx hike.csv hike.html hike.ms ridge.ms hike-back.txt hike.info \
 	hike11.pdb hike11.gpx.back hike.stats
 
 step() { echo "  $1"; shift; "$@"; }
@@ -18,6 +18,7 @@ step "gpsimport  -> hike.pdb" "$bin/gpsimport" "$track" hike.pdb
 step "trkexport  -> hike.gpx (GPX 1.0 track)" "$bin/trkexport" track hike.pdb hike.gpx
 step "trkexport  -> hike11.gpx (GPX 1.1 track)" "$bin/trkexport" gpx hike.pdb hike11.gpx
 step "trkexport  -> hike.csv (CSV points)" "$bin/trkexport" csv hike.pdb hike.csv
+step "trkexport  -> hike.html (the trip as a page, for any browser)" "$bin/trkexport" html hike.pdb hike.html
 step "trkexport  -> hike.ms (MapSend track \"wexlar\")" "$bin/trkexport" mapsend hike.pdb hike.ms
 step "msexport   -> ridge.ms (MapSend track \"Ridge walk\")" "$bin/msexport" hike.pdb ridge.ms "Ridge walk"
 step "linedump   -> hike-back.txt" "$bin/linedump" hike.pdb hike-back.txt
