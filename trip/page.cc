@@ -194,6 +194,30 @@ double west_edge(std::vector<double> lons)
 	return west;
 }
 
+/* The west and east edges of the longitudes (east beyond 180 degrees
+ * where they cross the antimeridian); e has some. */
+void east_west(const struct extent &e, double *west, double *east)
+{
+	*west = *east = west_edge(e.lons);
+	for (double lon : e.lons)
+		*east = std::max(*east, lon < *west ? lon + 360.0 : lon);
+}
+
+/* Every point the map shows: the tracks', the waypoints', the routes'. */
+struct extent extent_of(const struct trip_log &log)
+{
+	struct extent e;
+	for (const struct trip_track &t : log.tracks)
+		for (const struct trip_point &p : t.kept)
+			e.add(p.lat, p.lon);
+	for (const struct trip_waypoint &w : log.waypoints)
+		e.add(w.lat, w.lon);
+	for (const struct trip_route &r : log.routes)
+		for (const struct trip_waypoint &w : r.points)
+			e.add(w.lat, w.lon);
+	return e;
+}
+
 __attribute__((noinline)) struct frame frame_of(const struct extent &e)
 {
 	[[maybe_unused]] ieee_rounding guard;
@@ -202,10 +226,8 @@ __attribute__((noinline)) struct frame frame_of(const struct extent &e)
 		f.empty = true;
 		return f;
 	}
-	f.west = west_edge(e.lons);
-	double east = f.west;
-	for (double lon : e.lons)
-		east = std::max(east, lon < f.west ? lon + 360.0 : lon);
+	double east;
+	east_west(e, &f.west, &east);
 	struct merc nw = project(f, e.north, f.west),
 		    se = project(f, e.south, east);
 	f.cx = (nw.x + se.x) / 2;
@@ -358,33 +380,19 @@ __attribute__((noinline)) void put_scale(struct page *pg,
 	pg->put(metres >= 1000 ? " km</text></g>\n" : " m</text></g>\n");
 }
 
-/* The points of a line, "x,y x,y ...". */
-template <typename Points, typename LatLon>
-void put_points(struct page *pg, const struct frame &f, const Points &points,
-		LatLon lat_lon)
+/* The points of a line, "x,y x,y ...": track points or waypoints. */
+template <typename Points>
+void put_points(struct page *pg, const struct frame &f, const Points &points)
 {
 	bool first = true;
 	for (const auto &p : points) {
-		double lat, lon, x, y;
-		lat_lon(p, &lat, &lon);
-		to_view(f, project(f, lat, lon), &x, &y);
+		double x, y;
+		to_view(f, project(f, p.lat, p.lon), &x, &y);
 		if (!first)
 			pg->put(" ");
 		first = false;
 		pg->xy(x, y);
 	}
-}
-
-void track_lat_lon(const struct trip_point &p, double *lat, double *lon)
-{
-	*lat = p.lat;
-	*lon = p.lon;
-}
-
-void place_lat_lon(const struct trip_waypoint &p, double *lat, double *lon)
-{
-	*lat = p.lat;
-	*lon = p.lon;
 }
 
 /* A marker at a place: a ring (start) or a square (end). */
@@ -424,17 +432,9 @@ std::string shortened(const std::string &utf8)
 	return i < utf8.size() ? utf8.substr(0, i) + "\u2026" : utf8;
 }
 
-void put_map(struct page *pg, const struct trip_log &log)
+void put_map(struct page *pg, const struct trip_log &log,
+	     const struct extent &e)
 {
-	struct extent e;
-	for (const struct trip_track &t : log.tracks)
-		for (const struct trip_point &p : t.kept)
-			e.add(p.lat, p.lon);
-	for (const struct trip_waypoint &w : log.waypoints)
-		e.add(w.lat, w.lon);
-	for (const struct trip_route &r : log.routes)
-		for (const struct trip_waypoint &w : r.points)
-			e.add(w.lat, w.lon);
 	struct frame f = frame_of(e);
 	std::string box = std::to_string((int)PAGE_MAP_WIDTH) + " " +
 			  std::to_string((int)PAGE_MAP_HEIGHT);
@@ -452,7 +452,7 @@ void put_map(struct page *pg, const struct trip_log &log)
 		if (r.points.empty())
 			continue;
 		pg->put("<polyline class=\"rte\" points=\"");
-		put_points(pg, f, r.points, place_lat_lon);
+		put_points(pg, f, r.points);
 		pg->put("\"/>\n");
 	}
 	for (size_t i = 0; i < log.tracks.size(); i++) {
@@ -463,7 +463,7 @@ void put_map(struct page *pg, const struct trip_log &log)
 		pg->put("<polyline class=\"trk\" stroke=\"");
 		pg->put(colour);
 		pg->put("\" points=\"");
-		put_points(pg, f, t.kept, track_lat_lon);
+		put_points(pg, f, t.kept);
 		pg->put("\"/>\n");
 		put_marker(pg, f, t.kept.front(), colour, true);
 		put_marker(pg, f, t.kept.back(), colour, false);
@@ -748,27 +748,13 @@ std::string first_day(const struct trip_log &log)
 /* A link to the map's area on openstreetmap.org, followed only when
  * clicked. */
 __attribute__((noinline)) void put_link(struct page *pg,
-					const struct trip_log &log)
+					const struct extent &e)
 {
 	[[maybe_unused]] ieee_rounding guard;
-	double south = 90, north = -90;
-	std::vector<double> lons;
-	for (const struct trip_track &t : log.tracks)
-		for (const struct trip_point &p : t.kept) {
-			south = std::min(south, p.lat);
-			north = std::max(north, p.lat);
-			lons.push_back(p.lon);
-		}
-	for (const struct trip_waypoint &w : log.waypoints) {
-		south = std::min(south, w.lat);
-		north = std::max(north, w.lat);
-		lons.push_back(w.lon);
-	}
-	if (lons.empty())
+	if (e.lons.empty())
 		return;
-	double west = west_edge(lons), east = west;
-	for (double lon : lons)
-		east = std::max(east, lon < west ? lon + 360.0 : lon);
+	double west, east, south = e.south, north = e.north;
+	east_west(e, &west, &east);
 	double span = std::max({east - west, north - south, 0.002});
 	int zoom = std::max(1, std::min(18, (int)floor(log2(360.0 / span))));
 	double lon = fmod((west + east) / 2 + 180.0, 360.0) - 180.0;
@@ -796,7 +782,8 @@ void put_page(struct page *pg, const struct trip_log &log)
 	pg->put("</h1>\n");
 	if (!day.empty())
 		pg->put("<p class=\"day\">" + day + "</p>\n");
-	put_map(pg, log);
+	struct extent e = extent_of(log);
+	put_map(pg, log, e);
 	pg->put("<ul class=\"legend\">");
 	for (size_t i = 0; i < log.tracks.size(); i++) {
 		pg->put("<li><span class=\"swatch\" style=\"background:");
@@ -808,7 +795,7 @@ void put_page(struct page *pg, const struct trip_log &log)
 	if (!log.routes.empty())
 		pg->put("<li>- - - routes</li>");
 	pg->put("</ul>\n");
-	put_link(pg, log);
+	put_link(pg, e);
 	for (size_t i = 0; i < log.tracks.size(); i++) {
 		const struct trip_track &t = log.tracks[i];
 		if (!t.has_ele)

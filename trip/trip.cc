@@ -24,8 +24,8 @@ const double GLITCH_LEAST = 200.0;
 
 /* The geodesic distance in metres between two points on WGS84.  The
  * x87 FPU computes it in double precision, as every other machine does. */
-__attribute__((noinline)) double geodesic(const struct trip_point &a,
-					  const struct trip_point &b)
+template <typename Place>
+__attribute__((noinline)) double geodesic(const Place &a, const Place &b)
 {
 	[[maybe_unused]] ieee_rounding guard;
 	double s12;
@@ -259,14 +259,8 @@ __attribute__((noinline)) double route_length(const struct trip_route &r)
 {
 	[[maybe_unused]] ieee_rounding guard;
 	double length = 0.0;
-	for (size_t i = 1; i < r.points.size(); i++) {
-		const struct trip_waypoint &a = r.points[i - 1],
-					   &b = r.points[i];
-		double s12;
-		GeographicLib::Geodesic::WGS84().Inverse(a.lat, a.lon, b.lat,
-							 b.lon, s12);
-		length += s12;
-	}
+	for (size_t i = 1; i < r.points.size(); i++)
+		length += geodesic(r.points[i - 1], r.points[i]);
 	return length;
 }
 
