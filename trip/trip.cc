@@ -60,6 +60,7 @@ __attribute__((noinline)) bool point_of(const struct trkrec *trk,
 				      trk->centisecs
 				: 0;
 	p->along = 0.0;
+	p->starts_segment = false;
 	return true;
 }
 

@@ -35,6 +35,10 @@ struct trip_point {
 			    has_time */
 	double along;	 /* metres along the track from its first point */
 	bool has_ele, has_time;
+	/* The first point kept of a segment after the track's first: no
+	 * distance, time or speed is counted from the point before it, and
+	 * no line is drawn to it. */
+	bool starts_segment;
 };
 
 /* One track and its numbers.  A number whose has_ flag is false has no
