@@ -34,13 +34,13 @@ const char HIKE[] =
     "end: 2026-08-14T09:48:16.25Z\n"
     "duration: 2:06:11\n"
     "moving time: 1:45:54\n"
-    "distance: 8.85 km\n"
+    "distance: 8.83 km\n"
     "average moving speed: 5.0 km/h\n"
-    "highest speed: 105.5 km/h\n"
+    "highest speed: 11.6 km/h\n"
     "lowest elevation: 904 m\n"
     "highest elevation: 2087 m\n"
-    "climb: 1183 m\n"
-    "descent: 1183 m\n"
+    "climb: 1180 m\n"
+    "descent: 1180 m\n"
     "raw climb: 1218 m\n"
     "raw descent: 1218 m\n";
 
@@ -103,8 +103,8 @@ TEST_F(Trkinfo, FolderAsCsv)
 	EXPECT_EQ(r.out,
 		  std::string(CSV_HEADER) +
 		      "hike.pdb,hike,320,3,0,2026-08-14T07:42:05.25Z,"
-		      "2026-08-14T09:48:16.25Z,7571.00,6354.00,8848.5,105.54,"
-		      "904.0,2087.0,1183.0,1183.0,1218.0,1218.0\n"
+		      "2026-08-14T09:48:16.25Z,7571.00,6354.00,8831.9,11.58,"
+		      "904.0,2087.0,1179.9,1179.9,1218.0,1218.0\n"
 		      "two.pdb,Day 1,1,0,0,2026-08-14T07:42:05.25Z,"
 		      "2026-08-14T07:42:05.25Z,0.00,0.00,0.0,,904.0,904.0,0.0,"
 		      "0.0,0.0,0.0\n"
@@ -154,11 +154,11 @@ TEST_F(Trkinfo, PlacesAndTotalsForPeople)
 		      "\nall tracks: 4\npoints: 323\nwithout a fix: 3\n"
 		      "glitches: 0\nstart: 2026-08-14T07:42:05.25Z\n"
 		      "end: 2026-08-14T09:48:16.25Z\nduration: 2:06:21\n"
-		      "moving time: 1:46:04\ndistance: 8.89 km\n"
+		      "moving time: 1:46:04\ndistance: 8.87 km\n"
 		      "average moving speed: 5.0 km/h\n"
-		      "highest speed: 105.5 km/h\nlowest elevation: 904 m\n"
-		      "highest elevation: 2087 m\nclimb: 1183 m\n"
-		      "descent: 1183 m\nraw climb: 1223 m\n"
+		      "highest speed: 14.1 km/h\nlowest elevation: 904 m\n"
+		      "highest elevation: 2087 m\nclimb: 1180 m\n"
+		      "descent: 1180 m\nraw climb: 1223 m\n"
 		      "raw descent: 1218 m\n");
 }
 

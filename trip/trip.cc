@@ -5,7 +5,6 @@
 #include <stdio.h>
 #include <string.h>
 
-#include <GeographicLib/Geodesic.hpp>
 #include <algorithm>
 #include <new>
 
@@ -14,25 +13,13 @@
 #include "mag.h"
 #include "places.h"
 #include "pointtext.h"
+#include "steps.h"
 
 namespace {
 
-/* A glitch lies this many times farther off than the steps around it, and
- * at least this far (metres). */
-const double GLITCH_RATIO = 5.0;
-const double GLITCH_LEAST = 200.0;
-
-/* The geodesic distance in metres between two points on WGS84.  The
- * x87 FPU computes it in double precision, as every other machine does. */
-template <typename Place>
-__attribute__((noinline)) double geodesic(const Place &a, const Place &b)
-{
-	[[maybe_unused]] ieee_rounding guard;
-	double s12;
-	GeographicLib::Geodesic::WGS84().Inverse(a.lat, a.lon, b.lat, b.lon,
-						 s12);
-	return s12;
-}
+/* Altitudes that no receiver reports (metres): below the deepest place
+ * on land, above any aircraft that logs a track. */
+const double ELE_LOWEST = -1000.0, ELE_HIGHEST = 20000.0;
 
 std::string text_of(struct magtext t)
 {
@@ -53,7 +40,8 @@ __attribute__((noinline)) bool point_of(const struct trkrec *trk,
 	double ele = (double)trk->altitude;
 	if (info->feet)
 		ele = wexlar_feet_to_metres(ele);
-	p->has_ele = info->has_altitude && isfinite(ele);
+	p->has_ele = info->has_altitude && ele >= ELE_LOWEST &&
+		     ele <= ELE_HIGHEST;
 	p->ele = p->has_ele ? ele : 0.0;
 	p->has_time = info->has_time;
 	p->centis = p->has_time ? (int64_t)(uint32_t)trk->time * 100 +
@@ -64,155 +52,102 @@ __attribute__((noinline)) bool point_of(const struct trkrec *trk,
 	return true;
 }
 
-/*
- * Keeps the points of t->kept (the points with a place) that are no
- * glitch (see trip.h), in place, each with its distance along the track,
- * and counts the glitches.  step[i] is the distance from the i-th point
- * to the next.
- */
-__attribute__((noinline)) void drop_glitches(const std::vector<double> &step,
-					     struct trip_track *t)
+/* The segments of the points: where each starts, and their end. */
+std::vector<size_t> segment_starts(const std::vector<struct trip_point> &c)
 {
-	[[maybe_unused]] ieee_rounding guard;
+	std::vector<size_t> starts;
+	for (size_t i = 0; i < c.size(); i++)
+		if (i == 0 || c[i].starts_segment)
+			starts.push_back(i);
+	starts.push_back(c.size());
+	return starts;
+}
+
+/* Leaves the glitches out of t->kept, segment by segment, and counts them;
+ * a segment's mark passes to its first point kept.  Points whose times are
+ * out of order lose their times. */
+void drop_glitches(struct trip_track *t)
+{
 	std::vector<struct trip_point> &c = t->kept;
-	size_t n = c.size(), kept = 1; /* c[0, kept) is kept; kept <= i */
-	if (n == 0)
-		return;
-	double into = 0.0;	   /* the step into the last point kept */
-	bool previous_kept = true; /* c[i - 1] is the last point kept */
-	for (size_t i = 1; i < n; i++) {
-		const struct trip_point a = c[kept - 1];
-		double leg_in = previous_kept ? step[i - 1] : geodesic(a, c[i]);
-		if (i + 1 < n) {
-			double context =
-			    std::max(into, i + 2 < n ? step[i + 1] : 0.0);
-			double leg = std::min(leg_in, step[i]);
-			if (leg > std::max(GLITCH_RATIO * context,
-					   GLITCH_LEAST) &&
-			    geodesic(a, c[i + 1]) < leg / 2) {
-				t->glitches++;
-				previous_kept = false;
-				continue;
-			}
-		}
+	std::vector<size_t> starts = segment_starts(c);
+	std::vector<bool> bad(c.size(), false);
+	struct trip_clock clock;
+	for (size_t k = 0; k + 1 < starts.size(); k++) {
+		size_t first = starts[k], end = starts[k + 1];
+		trip_check_times(c, first, end);
+		trip_make_clock(c, first, end, &clock);
+		std::vector<bool> seg(end - first, false);
+		t->glitches += trip_find_glitches(c, first, clock.at,
+						  clock.timed, seg);
+		std::copy(seg.begin(), seg.end(),
+			  bad.begin() + (ptrdiff_t)first);
+	}
+	size_t kept = 0;
+	bool mark = false;
+	for (size_t i = 0; i < c.size(); i++) {
+		mark |= c[i].starts_segment;
+		if (bad[i])
+			continue;
 		c[kept] = c[i];
-		c[kept].along = a.along + leg_in;
+		c[kept].starts_segment = mark && kept > 0;
+		mark = false;
 		kept++;
-		into = leg_in;
-		previous_kept = true;
 	}
 	c.resize(kept);
-	t->has_distance = true;
-	t->distance = c.back().along;
 }
 
-/* Turning points of the elevations, a reversal of at least
- * TRIP_CLIMB_HYSTERESIS confirming one. */
-struct hysteresis {
-	bool started;
-	int direction; /* +1 rising, -1 falling, 0 not yet known */
-	double turn;   /* the last turning point */
-	double extreme; /* since it, in the direction */
-	double low, high; /* while the direction is not known */
-};
-
-void feed(struct hysteresis *h, double e, struct trip_track *t)
-{
-	if (!h->started) {
-		*h = hysteresis{true, 0, e, e, e, e};
-		return;
-	}
-	if (h->direction == 0) {
-		h->low = std::min(h->low, e);
-		h->high = std::max(h->high, e);
-		if (h->high - h->low >= TRIP_CLIMB_HYSTERESIS) {
-			h->direction = e == h->high ? 1 : -1;
-			h->turn = h->direction > 0 ? h->low : h->high;
-			h->extreme = e;
-		}
-		return;
-	}
-	if (h->direction > 0 ? e > h->extreme : e < h->extreme) {
-		h->extreme = e;
-		return;
-	}
-	if (fabs(h->extreme - e) < TRIP_CLIMB_HYSTERESIS)
-		return;
-	if (h->direction > 0)
-		t->climb += h->extreme - h->turn;
-	else
-		t->descent += h->turn - h->extreme;
-	h->turn = h->extreme;
-	h->extreme = e;
-	h->direction = -h->direction;
-}
-
-void finish(const struct hysteresis *h, struct trip_track *t)
-{
-	if (h->direction > 0)
-		t->climb += h->extreme - h->turn;
-	else if (h->direction < 0)
-		t->descent += h->turn - h->extreme;
-}
-
-/* The times, speeds and elevations of the kept points. */
-__attribute__((noinline)) void measure(struct trip_track *t)
+/* The start, end and elevations of the points, and the raw climb: every
+ * rise and fall within a segment. */
+__attribute__((noinline)) void measure_points(struct trip_track *t)
 {
 	[[maybe_unused]] ieee_rounding guard;
-	const struct trip_point *last_timed = NULL, *last_ele = NULL;
-	struct hysteresis h = {};
+	const struct trip_point *last_ele = NULL;
 	for (const struct trip_point &p : t->kept) {
+		if (p.starts_segment)
+			last_ele = NULL;
 		if (p.has_time) {
-			if (!t->has_time) {
-				t->has_time = true;
+			if (!t->has_time)
 				t->start = p.centis;
-			}
+			t->has_time = true;
 			t->end = p.centis;
-			if (last_timed != NULL && p.centis > last_timed->centis) {
-				int64_t dt = p.centis - last_timed->centis;
-				double ds = p.along - last_timed->along;
-				double speed = ds / ((double)dt / 100.0);
-				t->duration += dt;
-				if (speed > TRIP_MOVING_SPEED) {
-					t->moving += dt;
-					t->moving_distance += ds;
-				}
-				if (!t->has_speed || speed > t->max_speed)
-					t->max_speed = speed;
-				t->has_speed = true;
-			}
-			last_timed = &p;
 		}
-		if (p.has_ele) {
-			if (!t->has_ele) {
-				t->has_ele = true;
-				t->min_ele = t->max_ele = p.ele;
-			}
-			t->min_ele = std::min(t->min_ele, p.ele);
-			t->max_ele = std::max(t->max_ele, p.ele);
-			if (last_ele != NULL) {
-				double rise = p.ele - last_ele->ele;
-				if (rise > 0)
-					t->raw_climb += rise;
-				else
-					t->raw_descent -= rise;
-			}
-			feed(&h, p.ele, t);
-			last_ele = &p;
+		if (!p.has_ele)
+			continue;
+		if (!t->has_ele)
+			t->min_ele = t->max_ele = p.ele;
+		t->has_ele = true;
+		t->min_ele = std::min(t->min_ele, p.ele);
+		t->max_ele = std::max(t->max_ele, p.ele);
+		if (last_ele != NULL) {
+			double rise = p.ele - last_ele->ele;
+			if (rise > 0)
+				t->raw_climb += rise;
+			else
+				t->raw_descent -= rise;
 		}
+		last_ele = &p;
 	}
-	finish(&h, t);
 }
 
 /* The numbers of a track whose points with a place are in t->kept. */
 void work_out(struct trip_track *t)
 {
-	const std::vector<struct trip_point> &c = t->kept;
-	std::vector<double> step(c.empty() ? 0 : c.size() - 1);
-	for (size_t i = 0; i + 1 < c.size(); i++)
-		step[i] = geodesic(c[i], c[i + 1]);
-	drop_glitches(step, t);
-	measure(t);
+	drop_glitches(t);
+	std::vector<struct trip_point> &c = t->kept;
+	if (c.empty())
+		return;
+	t->has_distance = true;
+	measure_points(t);
+	std::vector<size_t> starts = segment_starts(c);
+	struct trip_clock clock;
+	double along = 0.0;
+	for (size_t k = 0; k + 1 < starts.size(); k++) {
+		size_t first = starts[k], end = starts[k + 1];
+		trip_make_clock(c, first, end, &clock);
+		trip_move(c, first, end, clock, along, t);
+		along = c[end - 1].along;
+		trip_climb(c, first, end, t);
+	}
 }
 
 struct trip_track new_track(struct magtext name)
@@ -261,7 +196,7 @@ __attribute__((noinline)) double route_length(const struct trip_route &r)
 	[[maybe_unused]] ieee_rounding guard;
 	double length = 0.0;
 	for (size_t i = 1; i < r.points.size(); i++)
-		length += geodesic(r.points[i - 1], r.points[i]);
+		length += trip_geodesic(r.points[i - 1], r.points[i]);
 	return length;
 }
 

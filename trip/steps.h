@@ -1,0 +1,112 @@
+/* SPDX-License-Identifier: MIT */
+/*
+ * The steps that turn a segment of a track's points into numbers, each in
+ * a unit of its own: its clock (times.cc), its bad fixes (glitches.cc), its
+ * motion (motion.cc) and its climb (climb.cc).  A segment is the points
+ * [first, end) of a track's kept points.  Not installed.
+ *
+ * Every function that computes with floating point keeps to IEEE double
+ * arithmetic (ieee_rounding) so that the numbers are the same everywhere.
+ */
+#ifndef TRIP_STEPS_H
+#define TRIP_STEPS_H
+
+#include <stddef.h>
+#include <stdint.h>
+
+#include <GeographicLib/Geodesic.hpp>
+#include <vector>
+
+#include "ieee_rounding.h"
+#include "trip.h"
+
+/* A fix is uncertain by about this much (metres): no glitch is smaller,
+ * and no jump of the fix is shorter. */
+#define TRIP_FIX_NOISE 20.0
+/* A step this many times faster than the pace around it is a jump of the
+ * fix. */
+#define TRIP_JUMP_RATIO 5.0
+
+/* The geodesic distance in metres between two places (lat, lon) on WGS84.
+ * The x87 FPU computes it in double precision, as every other machine
+ * does. */
+template <typename Place>
+__attribute__((noinline)) double trip_geodesic(const Place &a, const Place &b)
+{
+	[[maybe_unused]] ieee_rounding guard;
+	double s12;
+	GeographicLib::Geodesic::WGS84().Inverse(a.lat, a.lon, b.lat, b.lon,
+						 s12);
+	return s12;
+}
+
+/* Whether a step of len metres in dt seconds is a jump of the fix where
+ * the track's pace is pace metres a second. */
+bool trip_is_jump(double len, double dt, double pace);
+
+/* The time line of a segment: monotonic stamps for the sums, and a clock
+ * that strictly increases for the pace of every step. */
+struct trip_clock {
+	bool timed;		   /* most points have a time */
+	std::vector<int64_t> stamp; /* hundredths; never decreases */
+	std::vector<bool> valid;    /* the point's own time counts */
+	std::vector<double> at;	    /* seconds, strictly increasing */
+};
+
+/*
+ * Leaves out of the times of pts[first, end) (clears has_time) every point
+ * whose time is out of order with its neighbours: one that does not lie
+ * between the times of the points with a time before and after it while
+ * those two are in order (at the ends, the two after it or before it).
+ */
+void trip_check_times(std::vector<struct trip_point> &pts, size_t first,
+		      size_t end);
+
+/*
+ * Fills *c for pts[first, end).  A segment is timed when at least two and
+ * at least half of its points have a time.  stamp: each point's time, a
+ * point without one taking the time before it, a time that goes back (a
+ * log without dates past midnight) taking the one before it; so a step's
+ * time is the stamps' difference.  at: the stamps in seconds with the
+ * points of one stamp spread evenly over the next second (or up to the next
+ * stamp), the points without a time placed between their neighbours in
+ * step; an untimed segment has one second a step.
+ */
+void trip_make_clock(const std::vector<struct trip_point> &pts, size_t first,
+		     size_t end, struct trip_clock *c);
+
+/* The median of v[i - TRIP_WINDOW_STEPS, i + TRIP_WINDOW_STEPS] for every
+ * i (the window cut at the ends): the pace around each step from the
+ * steps' speeds, the usual time step from their times. */
+#define TRIP_WINDOW_STEPS 10
+std::vector<double> trip_window_median(const std::vector<double> &v);
+
+/*
+ * Marks in bad (n entries, false on entry) the glitches of the points
+ * pts[first, first + n), whose clock is at: runs of one to three points
+ * that the track leaves and comes back from, heads and tails of up to
+ * three points, and a bad fix after a gap in the times (see trip.h).
+ * Returns how many it marked.
+ */
+size_t trip_find_glitches(const std::vector<struct trip_point> &pts,
+			  size_t first, const std::vector<double> &at,
+			  bool timed, std::vector<bool> &bad);
+
+/*
+ * The motion of the segment pts[first, end) (glitches removed), whose
+ * clock is c: sets each point's along, starting from along0; adds to t its
+ * distance, moving distance, moving time and duration; raises its highest
+ * speed.
+ */
+void trip_move(std::vector<struct trip_point> &pts, size_t first, size_t end,
+	       const struct trip_clock &c, double along0,
+	       struct trip_track *t);
+
+/* Adds the climb and descent of the elevations of pts[first, end) to t. */
+void trip_climb(const std::vector<struct trip_point> &pts, size_t first,
+		size_t end, struct trip_track *t);
+
+/* The median of v (not empty), which it reorders. */
+double trip_median(std::vector<double> &v);
+
+#endif
