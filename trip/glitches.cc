@@ -26,8 +26,7 @@ const double GAP_LEAST = 30.0;
 struct line {
 	const std::vector<struct trip_point> &pts;
 	size_t first;
-	const std::vector<double> &at;
-	std::vector<double> len, pace;
+	const std::vector<double> &at, &len, &pace;
 	std::vector<bool> &bad;
 
 	const struct trip_point &point(size_t i) const
@@ -144,21 +143,13 @@ size_t find_runs(struct line &l)
 
 __attribute__((noinline)) size_t trip_find_glitches(
     const std::vector<struct trip_point> &pts, size_t first,
-    const std::vector<double> &at, bool timed, std::vector<bool> &bad)
+    const struct trip_line &tl, std::vector<bool> &bad)
 {
 	[[maybe_unused]] ieee_rounding guard;
-	size_t n = bad.size();
-	if (n < 3)
+	if (bad.size() < 3)
 		return 0;
-	struct line l = {pts, first, at, {}, {}, bad};
-	l.len.resize(n - 1);
-	std::vector<double> speed(n - 1);
-	for (size_t s = 0; s + 1 < n; s++) {
-		l.len[s] = trip_geodesic(l.point(s), l.point(s + 1));
-		speed[s] = l.len[s] / (at[s + 1] - at[s]);
-	}
-	l.pace = trip_window_median(speed);
-	find_ends(l, timed);
+	struct line l = {pts, first, tl.clock.at, tl.len, tl.pace, bad};
+	find_ends(l, tl.clock.timed);
 	size_t ends = (size_t)std::count(bad.begin(), bad.end(), true);
 	return ends + find_runs(l);
 }

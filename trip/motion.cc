@@ -3,6 +3,7 @@
  * Motion: which steps move, how far they go, for how long, and the highest
  * speed that the track keeps up.
  */
+#include <GeographicLib/Geocentric.hpp>
 #include <algorithm>
 
 #include "ieee_rounding.h"
@@ -24,13 +25,23 @@ std::vector<bool> moving_steps(const std::vector<struct trip_point> &pts,
 			       size_t first, const std::vector<double> &at)
 {
 	size_t n = at.size();
+	/* The way made good over a minute at most is the chord between the
+	 * points' places on the ellipsoid, within millimetres of the
+	 * geodesic and much cheaper to find. */
+	const GeographicLib::Geocentric &earth =
+	    GeographicLib::Geocentric::WGS84();
+	auto fast = [&](size_t from, size_t to) {
+		const struct trip_point &a = pts[first + from],
+					&b = pts[first + to];
+		double ax, ay, az, bx, by, bz;
+		earth.Forward(a.lat, a.lon, 0.0, ax, ay, az);
+		earth.Forward(b.lat, b.lon, 0.0, bx, by, bz);
+		double dx = bx - ax, dy = by - ay, dz = bz - az;
+		double limit = TRIP_MOVING_SPEED * (at[to] - at[from]);
+		return dx * dx + dy * dy + dz * dz > limit * limit;
+	};
 	std::vector<bool> moving(n - 1);
 	size_t l = 0, r = 1;
-	auto fast = [&](size_t from, size_t to) {
-		double made_good =
-		    trip_geodesic(pts[first + from], pts[first + to]);
-		return made_good > TRIP_MOVING_SPEED * (at[to] - at[from]);
-	};
 	for (size_t s = 0; s + 1 < n; s++) {
 		while (l < s && at[l] < at[s + 1] - MOVING_WINDOW / 2)
 			l++;
@@ -43,17 +54,14 @@ std::vector<bool> moving_steps(const std::vector<struct trip_point> &pts,
 }
 
 /* The highest speed over SUSTAINED or more, from each point that starts a
- * stamp to the first point with a stamp at least SUSTAINED later, over no
- * jump; a segment shorter than that gives its average.  along: the raw
- * distance of each point from the first.  Returns false without one. */
-bool highest_speed(const std::vector<double> &along,
+ * stamp to the first point with a stamp at least SUSTAINED later, along the
+ * steps len, over no jump; a segment shorter than that gives its average.
+ * Returns false without one. */
+bool highest_speed(const std::vector<double> &len,
 		   const std::vector<bool> &jump, const struct trip_clock &c,
 		   double *best)
 {
-	size_t n = along.size();
-	std::vector<size_t> jumps(n, 0); /* jumps in the steps before i */
-	for (size_t s = 0; s + 1 < n; s++)
-		jumps[s + 1] = jumps[s] + (jump[s] ? 1 : 0);
+	size_t n = c.at.size();
 	size_t i0 = 0, last = n - 1;
 	while (i0 < n && !c.valid[i0])
 		i0++;
@@ -62,30 +70,49 @@ bool highest_speed(const std::vector<double> &along,
 	if (i0 >= last || c.stamp[last] == c.stamp[i0])
 		return false;
 	bool found = false;
-	auto consider = [&](size_t i, size_t j) {
-		if (jumps[j] != jumps[i])
+	/* The way and the jumps from i to j, kept as both move on. */
+	size_t i = i0, j = i0, jumps = 0;
+	double way = 0.0;
+	auto reach = [&](size_t to) {
+		for (; j < to; j++) {
+			way += len[j];
+			jumps += jump[j] ? 1 : 0;
+		}
+	};
+	auto leave = [&](size_t to) {
+		for (; i < to; i++) {
+			way -= len[i];
+			jumps -= jump[i] ? 1 : 0;
+		}
+	};
+	auto consider = [&]() {
+		if (jumps > 0)
 			return;
-		double v = (along[j] - along[i]) /
-			   ((double)(c.stamp[j] - c.stamp[i]) / 100.0);
+		double v = way / ((double)(c.stamp[j] - c.stamp[i]) / 100.0);
 		if (!found || v > *best)
 			*best = v;
 		found = true;
 	};
 	if (c.stamp[last] - c.stamp[i0] < SUSTAINED) {
-		consider(i0, last);
+		reach(last);
+		consider();
 		return found;
 	}
-	size_t j = i0;
-	for (size_t i = i0; i < n; i++) {
-		if (!c.valid[i] || (i > i0 && c.stamp[i] == c.stamp[i - 1]))
+	for (size_t from = i0; from < n; from++) {
+		if (!c.valid[from] ||
+		    (from > i0 && c.stamp[from] == c.stamp[from - 1]))
 			continue;
-		j = std::max(j, i);
-		while (j < n && !(c.valid[j] && c.stamp[j] - c.stamp[i] >=
-							SUSTAINED))
-			j++;
-		if (j == n)
+		if (j < from)
+			reach(from);
+		leave(from);
+		size_t to = j;
+		while (to < n && !(c.valid[to] &&
+				   c.stamp[to] - c.stamp[from] >= SUSTAINED))
+			to++;
+		if (to == n)
 			break;
-		consider(i, j);
+		reach(to);
+		consider();
 	}
 	return found;
 }
@@ -94,27 +121,22 @@ bool highest_speed(const std::vector<double> &along,
 
 __attribute__((noinline)) void trip_move(std::vector<struct trip_point> &pts,
 					 size_t first, size_t end,
-					 const struct trip_clock &c,
+					 const struct trip_line &l,
 					 double along0, struct trip_track *t)
 {
 	[[maybe_unused]] ieee_rounding guard;
+	const struct trip_clock &c = l.clock;
 	size_t n = end - first;
 	pts[first].along = along0;
 	if (n < 2)
 		return;
-	std::vector<double> len(n - 1), speed(n - 1), raw(n, 0.0);
-	for (size_t s = 0; s + 1 < n; s++) {
-		len[s] = trip_geodesic(pts[first + s], pts[first + s + 1]);
-		speed[s] = len[s] / (c.at[s + 1] - c.at[s]);
-		raw[s + 1] = raw[s] + len[s];
-	}
 	std::vector<bool> moving = c.timed ? moving_steps(pts, first, c.at)
 					   : std::vector<bool>(n - 1, true);
 	for (size_t s = 0; s + 1 < n; s++) {
-		double counted = moving[s] ? len[s] : 0.0;
+		double counted = moving[s] ? l.len[s] : 0.0;
 		pts[first + s + 1].along = pts[first + s].along + counted;
 		if (c.timed && moving[s]) {
-			t->moving_distance += len[s];
+			t->moving_distance += l.len[s];
 			t->moving += c.stamp[s + 1] - c.stamp[s];
 		}
 	}
@@ -122,12 +144,12 @@ __attribute__((noinline)) void trip_move(std::vector<struct trip_point> &pts,
 	if (!c.timed)
 		return;
 	t->duration += c.stamp[n - 1] - c.stamp[0];
-	std::vector<double> pace = trip_window_median(speed);
 	std::vector<bool> jump(n - 1);
 	for (size_t s = 0; s + 1 < n; s++)
-		jump[s] = trip_is_jump(len[s], c.at[s + 1] - c.at[s], pace[s]);
+		jump[s] = trip_is_jump(l.len[s], c.at[s + 1] - c.at[s],
+				       l.pace[s]);
 	double best;
-	if (highest_speed(raw, jump, c, &best)) {
+	if (highest_speed(l.len, jump, c, &best)) {
 		if (!t->has_speed || best > t->max_speed)
 			t->max_speed = best;
 		t->has_speed = true;

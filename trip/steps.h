@@ -81,26 +81,47 @@ void trip_make_clock(const std::vector<struct trip_point> &pts, size_t first,
 #define TRIP_WINDOW_STEPS 10
 std::vector<double> trip_window_median(const std::vector<double> &v);
 
+/* A segment's points as a line of steps: step i goes from point i to
+ * point i + 1. */
+struct trip_line {
+	struct trip_clock clock;
+	std::vector<double> len;  /* metres */
+	std::vector<double> pace; /* around each step (see trip_window_median),
+				     metres a second of the clock */
+};
+
+/* Fills *l with the clock, steps and pace of pts[first, end). */
+void trip_make_line(const std::vector<struct trip_point> &pts, size_t first,
+		    size_t end, struct trip_line *l);
+
 /*
- * Marks in bad (n entries, false on entry) the glitches of the points
- * pts[first, first + n), whose clock is at: runs of one to three points
+ * Keeps of the line *l of the points pts[first, ...) only the points kept
+ * (their indexes from first, in order): their clock, their steps (measured
+ * anew where points between were left out) and the pace of the original
+ * step that each starts.
+ */
+void trip_keep_line(const std::vector<struct trip_point> &pts, size_t first,
+		    const std::vector<size_t> &kept, struct trip_line *l);
+
+/*
+ * Marks in bad (one entry a point of l, false on entry) the glitches of
+ * the points pts[first, ...) of the line l: runs of one to three points
  * that the track leaves and comes back from, heads and tails of up to
  * three points, and a bad fix after a gap in the times (see trip.h).
  * Returns how many it marked.
  */
 size_t trip_find_glitches(const std::vector<struct trip_point> &pts,
-			  size_t first, const std::vector<double> &at,
-			  bool timed, std::vector<bool> &bad);
+			  size_t first, const struct trip_line &l,
+			  std::vector<bool> &bad);
 
 /*
  * The motion of the segment pts[first, end) (glitches removed), whose
- * clock is c: sets each point's along, starting from along0; adds to t its
+ * line is l: sets each point's along, starting from along0; adds to t its
  * distance, moving distance, moving time and duration; raises its highest
  * speed.
  */
 void trip_move(std::vector<struct trip_point> &pts, size_t first, size_t end,
-	       const struct trip_clock &c, double along0,
-	       struct trip_track *t);
+	       const struct trip_line &l, double along0, struct trip_track *t);
 
 /* Adds the climb and descent of the elevations of pts[first, end) to t. */
 void trip_climb(const std::vector<struct trip_point> &pts, size_t first,

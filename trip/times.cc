@@ -141,3 +141,45 @@ std::vector<double> trip_window_median(const std::vector<double> &v)
 	}
 	return out;
 }
+
+__attribute__((noinline)) void trip_make_line(
+    const std::vector<struct trip_point> &pts, size_t first, size_t end,
+    struct trip_line *l)
+{
+	[[maybe_unused]] ieee_rounding guard;
+	trip_make_clock(pts, first, end, &l->clock);
+	size_t steps = end - first > 0 ? end - first - 1 : 0;
+	const std::vector<double> &at = l->clock.at;
+	std::vector<double> speed(steps);
+	l->len.resize(steps);
+	for (size_t s = 0; s < steps; s++) {
+		l->len[s] = trip_geodesic(pts[first + s], pts[first + s + 1]);
+		speed[s] = l->len[s] / (at[s + 1] - at[s]);
+	}
+	l->pace = trip_window_median(speed);
+}
+
+void trip_keep_line(const std::vector<struct trip_point> &pts, size_t first,
+		    const std::vector<size_t> &kept, struct trip_line *l)
+{
+	/* In place: the k-th point kept is at k or later. */
+	size_t m = kept.size();
+	for (size_t k = 0; k < m; k++) {
+		size_t i = kept[k];
+		l->clock.stamp[k] = l->clock.stamp[i];
+		l->clock.valid[k] = l->clock.valid[i];
+		l->clock.at[k] = l->clock.at[i];
+		if (k + 1 == m)
+			break;
+		size_t j = kept[k + 1];
+		if (j != i + 1)
+			l->len[i] = trip_geodesic(pts[first + i], pts[first + j]);
+		l->len[k] = l->len[i];
+		l->pace[k] = l->pace[i];
+	}
+	l->clock.stamp.resize(m);
+	l->clock.valid.resize(m);
+	l->clock.at.resize(m);
+	l->len.resize(m > 0 ? m - 1 : 0);
+	l->pace.resize(l->len.size());
+}

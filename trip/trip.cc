@@ -63,37 +63,35 @@ std::vector<size_t> segment_starts(const std::vector<struct trip_point> &c)
 	return starts;
 }
 
-/* Leaves the glitches out of t->kept, segment by segment, and counts them;
- * a segment's mark passes to its first point kept.  Points whose times are
- * out of order lose their times. */
-void drop_glitches(struct trip_track *t)
+/* One segment, c[first, end), of the points with a place: its glitches
+ * left out and counted, the rest moved down to c[*kept, ...) (the first
+ * marked as a segment's start after the track's first), moved along from
+ * the points kept before it and climbed.  Points whose times are out of
+ * order lose their times. */
+void work_out_segment(std::vector<struct trip_point> &c, size_t first,
+		      size_t end, size_t *kept, struct trip_track *t)
 {
-	std::vector<struct trip_point> &c = t->kept;
-	std::vector<size_t> starts = segment_starts(c);
-	std::vector<bool> bad(c.size(), false);
-	struct trip_clock clock;
-	for (size_t k = 0; k + 1 < starts.size(); k++) {
-		size_t first = starts[k], end = starts[k + 1];
-		trip_check_times(c, first, end);
-		trip_make_clock(c, first, end, &clock);
-		std::vector<bool> seg(end - first, false);
-		t->glitches += trip_find_glitches(c, first, clock.at,
-						  clock.timed, seg);
-		std::copy(seg.begin(), seg.end(),
-			  bad.begin() + (ptrdiff_t)first);
+	trip_check_times(c, first, end);
+	struct trip_line line;
+	trip_make_line(c, first, end, &line);
+	std::vector<size_t> keep;
+	{
+		std::vector<bool> bad(end - first, false);
+		t->glitches += trip_find_glitches(c, first, line, bad);
+		for (size_t i = 0; i < bad.size(); i++)
+			if (!bad[i])
+				keep.push_back(i);
 	}
-	size_t kept = 0;
-	bool mark = false;
-	for (size_t i = 0; i < c.size(); i++) {
-		mark |= c[i].starts_segment;
-		if (bad[i])
-			continue;
-		c[kept] = c[i];
-		c[kept].starts_segment = mark && kept > 0;
-		mark = false;
-		kept++;
+	trip_keep_line(c, first, keep, &line);
+	size_t base = *kept;
+	double along0 = base > 0 ? c[base - 1].along : 0.0;
+	for (size_t i : keep) {
+		c[*kept] = c[first + i];
+		c[*kept].starts_segment = *kept == base && base > 0;
+		++*kept;
 	}
-	c.resize(kept);
+	trip_move(c, base, *kept, line, along0, t);
+	trip_climb(c, base, *kept, t);
 }
 
 /* The start, end and elevations of the points, and the raw climb: every
@@ -132,22 +130,17 @@ __attribute__((noinline)) void measure_points(struct trip_track *t)
 /* The numbers of a track whose points with a place are in t->kept. */
 void work_out(struct trip_track *t)
 {
-	drop_glitches(t);
 	std::vector<struct trip_point> &c = t->kept;
 	if (c.empty())
 		return;
+	std::vector<size_t> starts = segment_starts(c);
+	size_t kept = 0;
+	for (size_t k = 0; k + 1 < starts.size(); k++)
+		work_out_segment(c, starts[k], starts[k + 1], &kept, t);
+	c.resize(kept);
+	c.shrink_to_fit();
 	t->has_distance = true;
 	measure_points(t);
-	std::vector<size_t> starts = segment_starts(c);
-	struct trip_clock clock;
-	double along = 0.0;
-	for (size_t k = 0; k + 1 < starts.size(); k++) {
-		size_t first = starts[k], end = starts[k + 1];
-		trip_make_clock(c, first, end, &clock);
-		trip_move(c, first, end, clock, along, t);
-		along = c[end - 1].along;
-		trip_climb(c, first, end, t);
-	}
 }
 
 struct trip_track new_track(struct magtext name)
