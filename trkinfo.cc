@@ -330,9 +330,9 @@ static struct pdb *load(const char *path, bool *failed)
 		return NULL;
 	}
 	if (IS_RSRC_DB(db)) {
-		/* Resources under a track log's codes: a broken or forged
-		 * log, refused in trkexport's words (its records are no
-		 * records). */
+		/* Resources under a track log's codes: no log (its entries
+		 * are resources, which no track reader walks), refused in
+		 * trkexport's words. */
 		complain(path, "not a Wexlar file: a resource database");
 		free_pdb(db);
 		return NULL;
