@@ -12,6 +12,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <string>
 
 #include "palm.h"
@@ -112,21 +113,28 @@ static void start_block(struct report *r)
 	first = false;
 }
 
-/* A text as a CSV field: quoted, its quotes doubled, where it holds a
- * comma, a quote or a line end. */
+/* First characters that make a spreadsheet run a cell as a formula. */
+static const char FORMULA_STARTS[] = "=+-@\t\r";
+
+/* A text as a CSV field: after a ' where a spreadsheet would take it for
+ * a formula (a file named "=HYPERLINK(...)" must not run when the CSV is
+ * opened), then quoted, its quotes doubled, where it holds a comma, a
+ * quote or a line end. */
 static void print_csv_text(const std::string &text)
 {
-	if (text.find_first_of(",\"\r\n") == std::string::npos) {
-		fputs(text.c_str(), stdout);
-		return;
-	}
-	putchar('"');
+	bool quoted = text.find_first_of(",\"\r\n") != std::string::npos;
+	if (quoted)
+		putchar('"');
+	if (!text.empty() &&
+	    memchr(FORMULA_STARTS, text[0], sizeof FORMULA_STARTS - 1) != NULL)
+		putchar('\'');
 	for (char c : text) {
 		if (c == '"')
 			putchar('"');
 		putchar(c);
 	}
-	putchar('"');
+	if (quoted)
+		putchar('"');
 }
 
 /* ",v" with decimals places, or "," alone without a value. */
@@ -172,6 +180,19 @@ static void print_csv_row(const char *path, const struct trip_track *t)
 	putchar('\n');
 }
 
+/* The row of a log without tracks, so that every log of a folder has
+ * one: its file, an empty track of 0 points, every other field empty. */
+static void print_csv_trackless(const char *path)
+{
+	print_csv_text(path);
+	fputs(",,0", stdout);
+	size_t fields = std::count(CSV_HEADER, CSV_HEADER + strlen(CSV_HEADER),
+				   ',') + 1;
+	for (size_t i = 3; i < fields; i++)
+		putchar(',');
+	putchar('\n');
+}
+
 static void print_track(struct report *r, const char *path,
 			const struct trip_track *t)
 {
@@ -209,11 +230,15 @@ static void print_places(struct report *r, const char *path,
 	}
 }
 
-/* A line about path on standard error, in order with the listing. */
+/* A line about path on standard error, in order with the listing; the
+ * name quoted as the listing shows it, so that whatever bytes it holds
+ * the line stays one. */
 static void complain(const char *path, const char *what)
 {
 	fflush(stdout);
-	fprintf(stderr, "%s: %s: %s\n", PROG, path, what);
+	fprintf(stderr, "%s: ", PROG);
+	wexlar_put_quoted(stderr, path, strlen(path));
+	fprintf(stderr, ": %s\n", what);
 }
 
 /* Reads the database in fd with the library's own messages silenced: a
@@ -235,49 +260,80 @@ static struct pdb *read_quietly(int fd)
 	return db;
 }
 
-/* Loads path: the database, or null after one line (*failed set where
- * the file is none or cannot be read, not where it is another
- * application's). */
-static struct pdb *load(const char *path, bool *failed)
+static const udword WEXLAR_CREATOR = PALM_FOURCC('W', 'x', 'l', '1');
+static const udword TRACK_LOG_TYPE = PALM_FOURCC('D', 'A', 'T', 'A');
+
+/* Opens path for reading if it is a regular file: the descriptor, or -1
+ * after a line.  O_NONBLOCK lets a FIFO without a writer open at once
+ * instead of hanging, and it is refused before anything is read from it;
+ * a regular file reads the same with the flag. */
+static int open_regular(const char *path)
 {
-	*failed = true;
-	int fd = open(path, O_RDONLY | O_CLOEXEC);
+	int fd = open(path, O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
 	if (fd < 0) {
 		complain(path, strerror(errno));
-		return NULL;
+		return -1;
 	}
 	struct stat st;
-	if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+	if (fstat(fd, &st) != 0) {
+		complain(path, strerror(errno));
+		close(fd);
+		return -1;
+	}
+	if (!S_ISREG(st.st_mode)) {
 		complain(path, S_ISDIR(st.st_mode) ? strerror(EISDIR)
 						   : "not a regular file");
 		close(fd);
-		return NULL;
+		return -1;
 	}
+	return fd;
+}
+
+/* The line for another application's database: its codes, quoted. */
+static void skip_other(const char *path, const struct pdb *db)
+{
+	char type[4] = {(char)(db->type >> 24), (char)(db->type >> 16),
+			(char)(db->type >> 8), (char)db->type};
+	char creator[4] = {(char)(db->creator >> 24), (char)(db->creator >> 16),
+			   (char)(db->creator >> 8), (char)db->creator};
+	char qtype[WEXLAR_QUOTED_SIZE(4)], qcreator[WEXLAR_QUOTED_SIZE(4)];
+	wexlar_quote(qtype, type, 4);
+	wexlar_quote(qcreator, creator, 4);
+	char what[128];
+	snprintf(what, sizeof what,
+		 "not a Wexlar track log (type %s, creator %s); skipped", qtype,
+		 qcreator);
+	complain(path, what);
+}
+
+/* Loads path: the database, or null after one line (*failed set where
+ * the file is none, cannot be read or is a resource database under a
+ * track log's codes, not where it is another application's). */
+static struct pdb *load(const char *path, bool *failed)
+{
+	*failed = true;
+	int fd = open_regular(path);
+	if (fd < 0)
+		return NULL;
 	struct pdb *db = read_quietly(fd);
 	close(fd);
 	if (db == NULL) {
 		complain(path, "not a readable Palm database");
 		return NULL;
 	}
-	if (db->type != PALM_FOURCC('D', 'A', 'T', 'A') ||
-	    db->creator != PALM_FOURCC('W', 'x', 'l', '1')) {
-		char type[4] = {(char)(db->type >> 24), (char)(db->type >> 16),
-				(char)(db->type >> 8), (char)db->type};
-		char creator[4] = {(char)(db->creator >> 24),
-				   (char)(db->creator >> 16),
-				   (char)(db->creator >> 8),
-				   (char)db->creator};
-		char qtype[WEXLAR_QUOTED_SIZE(4)],
-		    qcreator[WEXLAR_QUOTED_SIZE(4)];
-		wexlar_quote(qtype, type, 4);
-		wexlar_quote(qcreator, creator, 4);
-		char what[128];
-		snprintf(what, sizeof what,
-			 "not a Wexlar track log (type %s, creator %s); "
-			 "skipped",
-			 qtype, qcreator);
-		complain(path, what);
+	if (db->type != TRACK_LOG_TYPE || db->creator != WEXLAR_CREATOR) {
+		/* A backup folder's applications (.prc) are resource
+		 * databases too: skipped as any other application's. */
+		skip_other(path, db);
 		*failed = false;
+		free_pdb(db);
+		return NULL;
+	}
+	if (IS_RSRC_DB(db)) {
+		/* Resources under a track log's codes: no log (its entries
+		 * are resources, which no track reader walks), refused in
+		 * trkexport's words. */
+		complain(path, "not a Wexlar file: a resource database");
 		free_pdb(db);
 		return NULL;
 	}
@@ -301,6 +357,8 @@ static int show(struct report *r, const char *path)
 	}
 	for (const struct trip_track &t : log.tracks)
 		print_track(r, path, &t);
+	if (r->csv && log.tracks.empty())
+		print_csv_trackless(path);
 	print_places(r, path, &log);
 	return 0;
 }
@@ -314,38 +372,73 @@ static void print_totals(struct report *r)
 	print_numbers(&r->total);
 }
 
+/* What the command line asks for. */
+enum command { SHOW, HELP_ASKED, WRONG };
+
+/* Whether argv[i] names a file: anything after "--" (which *options
+ * turns false when it meets it), "-" alone, and what does not start with
+ * a '-'. */
+static bool names_file(const char *arg, bool *options)
+{
+	if (!*options || arg[0] != '-' || arg[1] == '\0')
+		return true;
+	if (strcmp(arg, "--") == 0)
+		*options = false;
+	return false;
+}
+
+/* Reads the options wherever they stand up to "--", so that a shell's
+ * list of files may come first, into *r and counts the files in *files.
+ * Returns WRONG after a line about an unknown option. */
+static enum command read_options(int argc, char **argv, struct report *r,
+				 int *files)
+{
+	bool options = true;
+	*files = 0;
+	for (int i = 1; i < argc; i++) {
+		const char *arg = argv[i];
+		if (names_file(arg, &options)) {
+			++*files;
+		} else if (!options) {
+			continue; /* the "--" */
+		} else if (strcmp(arg, "--help") == 0 || strcmp(arg, "-h") == 0) {
+			return HELP_ASKED;
+		} else if (strcmp(arg, "--csv") == 0) {
+			r->csv = true;
+		} else {
+			fprintf(stderr, "%s: unknown option %s\n", PROG, arg);
+			return WRONG;
+		}
+	}
+	return SHOW;
+}
+
 int main(int argc, char **argv)
 {
 	if (wants_version(argc, argv))
 		return print_version(PROG);
 	struct report r = {};
-	int i = 1;
-	for (; i < argc && argv[i][0] == '-' && argv[i][1] != '\0'; i++) {
-		if (strcmp(argv[i], "--") == 0) {
-			i++;
-			break;
-		}
-		if (strcmp(argv[i], "--help") == 0 || strcmp(argv[i], "-h") == 0) {
-			printf("%s%s", USAGE, HELP);
-			return fclose(stdout) == 0 ? 0 : 1;
-		}
-		if (strcmp(argv[i], "--csv") != 0) {
-			fprintf(stderr, "%s: unknown option %s\n", PROG,
-				argv[i]);
-			fputs(USAGE, stderr);
-			return 1;
-		}
-		r.csv = true;
+	int files;
+	switch (read_options(argc, argv, &r, &files)) {
+	case HELP_ASKED:
+		printf("%s%s", USAGE, HELP);
+		return fclose(stdout) == 0 ? 0 : 1;
+	case WRONG:
+		fputs(USAGE, stderr);
+		return 1;
+	case SHOW:
+		break;
 	}
-	if (i == argc) {
+	if (files == 0) {
 		fputs(USAGE, stderr);
 		return 1;
 	}
 	int status = 0;
 	if (r.csv)
 		fputs(CSV_HEADER, stdout);
-	for (; i < argc; i++)
-		if (show(&r, argv[i]) < 0)
+	bool options = true;
+	for (int i = 1; i < argc; i++)
+		if (names_file(argv[i], &options) && show(&r, argv[i]) < 0)
 			status = 1;
 	print_totals(&r);
 	if (fclose(stdout) != 0) {

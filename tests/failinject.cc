@@ -7,6 +7,11 @@
 //   lseek=N      every lseek to offset N from the start
 //   new=N        the N-th allocation through operator new (from 1), and
 //                every one after it, throw std::bad_alloc
+//   new-count    nothing fails; at exit, "failinject: N allocations
+//                through operator new" on standard error, N being 0
+//                where the program calls an operator new of its own (as
+//                under clang's AddressSanitizer, whose runtime is linked
+//                into the program), so that new=N cannot take effect
 // Everything else passes through to the C library.
 
 // Both lseek and lseek64 are replaced, each under its own name, whatever
@@ -113,6 +118,15 @@ void *allocate(size_t n)
 	if (p == nullptr)
 		throw std::bad_alloc();
 	return p;
+}
+
+// The count that new-count asks for, once the program is done.
+__attribute__((destructor)) void report_allocations()
+{
+	const char *spec = getenv("WEXLAR_FAIL");
+	if (spec != nullptr && strcmp(spec, "new-count") == 0)
+		fprintf(stderr, "failinject: %lu allocations through operator new\n",
+			allocations);
 }
 
 }  // namespace

@@ -1,9 +1,10 @@
 // SPDX-License-Identifier: MIT
 // trkinfo run as a program: the sample's numbers for people and as CSV, a
 // backup folder with other applications' databases and broken files, and
-// its command line.  The bytes are the same on every machine the tests run
+// its command line with files that try to break it.  The bytes are the same on every machine the tests run
 // on.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <string>
 #include <vector>
@@ -113,11 +114,11 @@ TEST_F(Trkinfo, FolderAsCsv)
 		      "914.4,0.0,0.0,5.4,0.0\n"
 		      "empty.pdb,test,0,0,0,,,,,,,,,,,,\n");
 	EXPECT_EQ(r.err,
-		  "trkinfo: memo.pdb: not a Wexlar track log (type \"DATA\", "
-		  "creator \"memo\"); skipped\n"
-		  "trkinfo: broken.pdb: not a readable Palm database\n"
-		  "trkinfo: missing.pdb: No such file or directory\n"
-		  "trkinfo: .: Is a directory\n");
+		  "trkinfo: \"memo.pdb\": not a Wexlar track log (type "
+		  "\"DATA\", creator \"memo\"); skipped\n"
+		  "trkinfo: \"broken.pdb\": not a readable Palm database\n"
+		  "trkinfo: \"missing.pdb\": No such file or directory\n"
+		  "trkinfo: \".\": Is a directory\n");
 	// Other applications' databases alone change nothing.
 	r = info({"--csv", "memo.pdb", "empty.pdb"});
 	EXPECT_EQ(r.status, 0);
@@ -162,9 +163,36 @@ TEST_F(Trkinfo, PlacesAndTotalsForPeople)
 		      "raw descent: 1218 m\n");
 }
 
+// The command line and the files that try to break it: options after the
+// files, odd names, files that are no log or none to read.
 TEST_F(Trkinfo, CommandLine)
 {
 	const std::string usage = "usage: trkinfo [--csv] FILE...\n";
+	const std::string header = CSV_HEADER;
+	const std::string empty_csv = "empty.pdb,test,0,0,0,,,,,,,,,,,,\n";
+	const std::string empty_block =
+	    "track: \"test\"\npoints: 0\nwithout a fix: 0\nglitches: 0\n";
+	const std::string no_track = ",,0,,,,,,,,,,,,,,\n";
+	const std::string places = pdbfile::track_log(
+	    {"$PMGNWPL,4725.1230,N,01059.0000,E,0000904,M,Hut,,a*00\n"});
+	ASSERT_EQ(mkfifo((dir / "fifo").c_str(), 0600), 0);
+	write_file(dir / "places.pdb", places);
+	write_file(dir / "--csv", pdbfile::track_log({}));
+	for (const char *name : {"=f", "+f", "-f", "@f", "\tf", "\rf", "a\nb"})
+		write_file(dir / name, places);
+	// A track that a spreadsheet would run; below sea level.
+	write_file(dir / "formula.pdb",
+		   pdbfile::track_log({"$PMGNTRK,4725.1230,N,01059.0000,E,"
+				       "-0012,M,074205.25,A,=2+3,140826*00\n"}));
+	pdbfile::Layout resources;
+	resources.attributes = 1;  // resources under a track log's codes
+	resources.entries = {{"$PMGNTRK,4725.1230,N,01059.0000,E,00904,M,"
+			      "074205.25,A,,140826*00",
+			      0, 1, 0x44415441}};
+	write_file(dir / "res.pdb", pdbfile::build(resources));
+	resources.type = 0x61707020;     // "appl", as a program is
+	resources.creator = 0x57786c31;  // Wexlar's own application
+	write_file(dir / "app.prc", pdbfile::build(resources));
 	struct Call {
 		std::vector<std::string> args;
 		int status;
@@ -173,15 +201,45 @@ TEST_F(Trkinfo, CommandLine)
 	    {{}, 1, "", usage},
 	    {{"--csv"}, 1, "", usage},
 	    {{"-x", "hike.pdb"}, 1, "", "trkinfo: unknown option -x\n" + usage},
+	    {{"empty.pdb", "-x"}, 1, "", "trkinfo: unknown option -x\n" + usage},
 	    {{"--version"}, 0, "trkinfo 1.0.0\n", ""},
 	    {{"--", "missing"}, 1, "",
-	     "trkinfo: missing: No such file or directory\n"},
+	     "trkinfo: \"missing\": No such file or directory\n"},
+	    {{"-"}, 1, "", "trkinfo: \"-\": No such file or directory\n"},
+	    {{"empty.pdb", "--csv"}, 0, header + empty_csv, ""},
+	    {{"--", "--csv"}, 0, "file: \"--csv\"\n" + empty_block, ""},
+	    {{"fifo", "empty.pdb"}, 1, "file: \"empty.pdb\"\n" + empty_block,
+	     "trkinfo: \"fifo\": not a regular file\n"},
+	    {{"--csv", "res.pdb"}, 1, header,
+	     "trkinfo: \"res.pdb\": not a Wexlar file: a resource database\n"},
+	    {{"--csv", "app.prc"}, 0, header,
+	     "trkinfo: \"app.prc\": not a Wexlar track log (type \"app \", "
+	     "creator \"Wxl1\"); skipped\n"},
+	    {{"--csv", "new\nline\x01.pdb"}, 1, header,
+	     "trkinfo: \"new\\x0aline\\x01.pdb\": No such file or directory\n"},
+	    {{"--csv", "places.pdb", "empty.pdb", "a\nb"}, 0,
+	     header + "places.pdb" + no_track + empty_csv + "\"a\nb\"" +
+		 no_track,
+	     ""},
+	    {{"places.pdb"}, 0, "file: \"places.pdb\"\nwaypoints: 1\n", ""},
+	    {{"--csv", "--", "=f", "+f", "-f", "@f", "\tf", "\rf"}, 0,
+	     header + "'=f" + no_track + "'+f" + no_track + "'-f" + no_track +
+		 "'@f" + no_track + "'\tf" + no_track + "\"'\rf\"" + no_track,
+	     ""},
+	    {{"--csv", "formula.pdb"}, 0,
+	     header + "formula.pdb,'=2+3,1,0,0,2026-08-14T07:42:05.25Z,"
+		      "2026-08-14T07:42:05.25Z,0.00,0.00,0.0,,-12.0,-12.0,0.0,"
+		      "0.0,0.0,0.0\n",
+	     ""},
 	};
 	for (const Call &c : calls) {
+		std::string call;
+		for (const std::string &a : c.args)
+			call += " " + a;
 		run::Result r = info(c.args);
-		EXPECT_EQ(r.status, c.status);
-		EXPECT_EQ(r.out, c.out);
-		EXPECT_EQ(r.err, c.err);
+		EXPECT_EQ(r.status, c.status) << call;
+		EXPECT_EQ(r.out, c.out) << call;
+		EXPECT_EQ(r.err, c.err) << call;
 	}
 	run::Result help = info({"--help"});
 	EXPECT_EQ(help.status, 0);
