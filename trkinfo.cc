@@ -7,6 +7,9 @@
  */
 #include <errno.h>
 #include <fcntl.h>
+#ifdef __GLIBC__
+#include <malloc.h>
+#endif
 #include <stdio.h>
 #include <string.h>
 #include <sys/stat.h>
@@ -413,8 +416,22 @@ static enum command read_options(int argc, char **argv, struct report *r,
 	return SHOW;
 }
 
+/* A log's numbers take a few arrays of a double a point, one after the
+ * other.  Left to itself, the C library serves them from a heap that they
+ * leave full of holes once it has freed the first large one; a fixed
+ * threshold keeps every large array in pages of its own, given back when
+ * freed, so memory stays bounded by the largest log. */
+static void keep_large_arrays_apart(void)
+{
+#ifdef M_MMAP_THRESHOLD
+	enum { LARGE = 256 * 1024 };
+	mallopt(M_MMAP_THRESHOLD, LARGE);
+#endif
+}
+
 int main(int argc, char **argv)
 {
+	keep_large_arrays_apart();
 	if (wants_version(argc, argv))
 		return print_version(PROG);
 	struct report r = {};
