@@ -79,7 +79,7 @@ struct importer {
 	std::string pending;
 	std::vector<size_t> marks;
 	std::vector<bool> carries;
-	bool carried;	       /* the track's last point carries its name */
+	bool carried;	       /* its last point carries its name */
 	bool named;	       /* the track's name came before its points */
 	std::string track;     /* its name as the handheld holds it */
 	std::string first_name; /* of the first track where it has none */

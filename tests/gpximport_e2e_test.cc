@@ -518,7 +518,8 @@ std::string layout_of(const std::string &gpx)
 		std::string t = gpx.substr(trk, end - trk);
 		layout += (layout.empty() ? "" : " ") +
 			  between(t, "<trk>\n<name>", "</name>") + ":";
-		for (size_t seg = t.find("<trkseg>\n"); seg != std::string::npos;
+		for (size_t seg = t.find("<trkseg>\n");
+		     seg != std::string::npos;
 		     seg = t.find("<trkseg>\n", seg + 1)) {
 			size_t points = 0;
 			for (size_t at = t.find("<trkpt ", seg);
@@ -575,7 +576,8 @@ TEST_F(GpxImport, SegmentsGoRoundByteForByte)
 		std::string gpx[2];
 		for (int round = 0; round < 2; round++) {
 			ASSERT_EQ(import({"trip.gpx", "trip.pdb"}).status, 0);
-			records[round] = records_of(read_file(dir / "trip.pdb"));
+			records[round] =
+			    records_of(read_file(dir / "trip.pdb"));
 			run::Result res = run::program({TRKEXPORT, "gpx",
 							dir / "trip.pdb",
 							dir / "trip.gpx"});
@@ -610,14 +612,13 @@ TEST_F(GpxImport, NamelessFirstTrackCarriesTheDatabasesName)
 	for (const Row &r : rows) {
 		SCOPED_TRACE(r.file);
 		ASSERT_EQ(import({"in.gpx", r.file}).status, 0);
-		std::vector<std::string> got = records_of(read_file(dir / r.file));
 		std::vector<std::string> names;
-		for (const std::string &sentence : got) {
-			size_t name = sentence.find(",A,") + 3;
-			names.push_back(
-			    sentence.substr(name, sentence.find(',', name) - name));
+		for (const std::string &s : records_of(read_file(dir / r.file))) {
+			size_t name = s.find(",A,") + 3;
+			names.push_back(s.substr(name, s.find(',', name) - name));
 		}
-		EXPECT_EQ(names, (std::vector<std::string>{r.name, "", r.name, ""}));
+		EXPECT_EQ(names,
+			  (std::vector<std::string>{r.name, "", r.name, ""}));
 		run::Result res = run::program(
 		    {TRKEXPORT, "gpx", dir / r.file, dir / "back.gpx"});
 		ASSERT_EQ(res.status, 0) << res.err;

@@ -392,10 +392,10 @@ std::string segments_of(const std::string &gpx)
 		else if (gpx.compare(at, 8, "<trkseg>") == 0)
 			layout += " 0";
 		else if (gpx.compare(at, 7, "<trkpt ") == 0) {
-			size_t digits = layout.find_last_not_of("0123456789") + 1;
-			layout.replace(digits, std::string::npos,
-				       std::to_string(
-					   std::stoul(layout.substr(digits)) + 1));
+			size_t count = layout.rfind(' ') + 1;
+			unsigned long n = std::stoul(layout.substr(count));
+			layout.replace(count, std::string::npos,
+				       std::to_string(n + 1));
 		}
 	}
 	return layout;
@@ -426,8 +426,9 @@ TEST(InteropImport, GpsbabelReadsOurSegments)
 			for (int i = 0; i < points; i++, minute++) {
 				char pt[120];
 				snprintf(pt, sizeof pt,
-					 "<trkpt lat=\"47.%02d\" lon=\"10\"><time>"
-					 "2026-08-14T07:%02d:00Z</time></trkpt>",
+					 "<trkpt lat=\"47.%02d\" lon=\"10\">"
+					 "<time>2026-08-14T07:%02d:00Z</time>"
+					 "</trkpt>",
 					 minute, minute);
 				doc += pt;
 			}
@@ -441,14 +442,17 @@ TEST(InteropImport, GpsbabelReadsOurSegments)
 	run::Result r =
 	    run::program({GPXIMPORT, dir / "in.gpx", dir / "ours.pdb"});
 	ASSERT_EQ(r.status, 0) << r.err;
-	r = run::program({TRKEXPORT, "gpx", dir / "ours.pdb", dir / "ours.gpx"});
+	r = run::program(
+	    {TRKEXPORT, "gpx", dir / "ours.pdb", dir / "ours.gpx"});
 	ASSERT_EQ(r.status, 0) << r.err;
-	for (const char *who : {"in", "ours"})
-		babel({"-t", "-i", "gpx", "-f", dir / (std::string(who) + ".gpx"),
-		       "-o", "gpx", "-F", dir / (std::string(who) + "-read.gpx")});
-	std::string theirs = segments_of(pdbfile::read_file(dir / "in-read.gpx"));
+	for (std::string who : {"in", "ours"})
+		babel({"-t", "-i", "gpx", "-f", dir / (who + ".gpx"), "-o",
+		       "gpx", "-F", dir / (who + "-read.gpx")});
+	std::string theirs =
+	    segments_of(pdbfile::read_file(dir / "in-read.gpx"));
 	EXPECT_EQ(theirs, "trk 2 3 trk 2 3 2");
-	EXPECT_EQ(segments_of(pdbfile::read_file(dir / "ours-read.gpx")), theirs);
+	EXPECT_EQ(segments_of(pdbfile::read_file(dir / "ours-read.gpx")),
+		  theirs);
 }
 
 }  // namespace

@@ -252,8 +252,8 @@ TEST(Trip, SegmentStartsOnTheFirstPointKept)
 	// place" leaves it out.
 	auto pt = [](const char *name, const char *fix = "A") {
 		static int n = 0;
-		std::string p = point(47 * 60 + n++ * 0.01, 600, "500", 3600, "A",
-				      name);
+		std::string p =
+		    point(47 * 60 + n++ * 0.01, 600, "500", 3600, "A", name);
 		if (strcmp(fix, "V") == 0)
 			p.replace(p.find(",A,"), 3, ",V,");
 		else if (strcmp(fix, "no place") == 0)
@@ -263,7 +263,8 @@ TEST(Trip, SegmentStartsOnTheFirstPointKept)
 	struct Row {
 		const char *what;
 		std::vector<std::string> texts;
-		std::string want; // each track: name, then a 1 or 0 per point kept
+		// each track: its name, then 1 or 0 for each point kept
+		std::string want;
 	} rows[] = {
 	    {"every point named: one segment",
 	     {pt("T"), pt("T"), pt("T")}, "T 000"},
