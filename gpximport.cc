@@ -82,9 +82,10 @@ static bool is_input(int in, const std::string &outname)
 	return true;
 }
 
-/* Reads the GPX file into *records; false after a message. */
+/* Reads the GPX file into *records for the database named dbname; false
+ * after a message. */
 static bool read_gpx(const std::string &inname, const std::string &outname,
-		     struct gpx_records *records)
+		     const std::string &dbname, struct gpx_records *records)
 {
 	int in = open(inname.c_str(), O_RDONLY | O_CLOEXEC);
 	if (in < 0) {
@@ -93,7 +94,7 @@ static bool read_gpx(const std::string &inname, const std::string &outname,
 	}
 	struct gpx_error error = {0, 0, ""};
 	bool ok = !is_input(in, outname) &&
-		  gpx_import(in, records, &error) == 0;
+		  gpx_import(in, pdb_name(dbname), records, &error) == 0;
 	if (!ok && error.line > 0)
 		fprintf(stderr, "%s: %s:%lu:%lu: %s\n", PROG, inname.c_str(),
 			error.line, error.column, error.message.c_str());
@@ -150,7 +151,7 @@ static bool import(const std::string &inname, const std::string &outname,
 		   const std::string &dbname)
 {
 	struct gpx_records records;
-	if (!read_gpx(inname, outname, &records))
+	if (!read_gpx(inname, outname, dbname, &records))
 		return false;
 	uint32_t secs = (uint32_t)time(NULL) + PALM_EPOCH_OFFSET;
 	std::string head = pdb_head(records, dbname, secs);

@@ -14,7 +14,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 	int fd = memfile(data, size);
 	struct gpx_records records;
 	struct gpx_error error;
-	if (gpx_import(fd, &records, &error) == 0)
+	if (gpx_import(fd, "fuzz", &records, &error) == 0)
 		pdb_head(records, "fuzz", 0);
 	close(fd);
 	return 0;

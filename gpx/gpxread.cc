@@ -46,6 +46,7 @@ struct reader {
 	unsigned long depth;  /* elements open */
 	kind open[DEPTH_KNOWN];
 	struct gpx_point point;
+	bool segment_opened;  /* no trkpt yet in the trkseg last opened */
 	std::string route_name, track_name;
 	std::string *text;    /* where character data goes, or null */
 };
@@ -121,9 +122,12 @@ const char *attribute(const XML_Char **atts, const char *name)
 	return "";
 }
 
-void start_point(struct reader *r, const XML_Char **atts)
+void start_point(struct reader *r, const XML_Char **atts, bool track_point)
 {
 	struct gpx_point &p = r->point;
+	p.starts_segment = track_point && r->segment_opened;
+	if (track_point)
+		r->segment_opened = false;
 	p.lat = attribute(atts, "lat");
 	p.lon = attribute(atts, "lon");
 	p.lat.resize(std::min(p.lat.size(), (size_t)GPX_TEXT_KEPT));
@@ -183,7 +187,9 @@ void start_element(struct reader *r, const XML_Char *name,
 		kind parent = r->open[r->depth - 1];
 		k = kind_of(parent, local);
 		if (k == WPT || k == RTEPT || k == TRKPT)
-			start_point(r, atts);
+			start_point(r, atts, k == TRKPT);
+		else if (k == TRKSEG)
+			r->segment_opened = true;
 		else if (k == RTE)
 			r->route_name.clear();
 		else if (k == TRK)

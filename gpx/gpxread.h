@@ -15,12 +15,14 @@ enum { GPX_TEXT_MAX = 4096, GPX_TEXT_KEPT = GPX_TEXT_MAX + 1 };
 
 /* A wpt, rtept or trkpt: its texts as the document gives them (UTF-8, at
  * most GPX_TEXT_KEPT bytes each: a longer text is cut there; empty when
- * absent), and where it starts. */
+ * absent), where it starts, and for a trkpt whether it is the first of its
+ * trkseg. */
 struct gpx_point {
 	std::string lat, lon;		   /* attributes */
 	std::string ele, time, fix;	   /* elements */
 	std::string name, cmt, desc;
 	unsigned long line, column;	   /* of its start tag, from 1 */
+	bool starts_segment;
 };
 
 /*

@@ -74,11 +74,15 @@ struct importer {
 	size_t route_lines;   /* of the routes ended */
 	/* The points of the track being read, one after the other, each its
 	 * sentence's text before the track's name and after it (ending at
-	 * marks 2i and 2i + 1); the records of the tracks read. */
+	 * marks 2i and 2i + 1) and whether it carries the name (carries[i]);
+	 * the records of the tracks read. */
 	std::string pending;
 	std::vector<size_t> marks;
+	std::vector<bool> carries;
+	bool carried;	       /* its last point carries its name */
 	bool named;	       /* the track's name came before its points */
 	std::string track;     /* its name as the handheld holds it */
+	std::string first_name; /* of the first track where it has none */
 	size_t tracks_read;    /* trk elements ended */
 	std::string previous;  /* the name the track before was given */
 	std::string tracks;
@@ -306,9 +310,14 @@ int on_track_point(void *ctx, const struct gpx_point *p)
 	e = put(e, t.hms);
 	e = put(e, is_none(p->fix) ? ",V," : ",A,");
 	im->track_points++;
+	/* The name marks where a segment starts (see importer.h); after a
+	 * segment of one point it would mark nothing, and is left out. */
+	bool carries = p->starts_segment && !im->carried;
+	im->carried = carries;
 	if (im->named) {
 		im->body.assign(head, e);
-		im->body += im->track;
+		if (carries)
+			im->body += im->track;
 		im->body += ',';
 		im->body += t.date;
 		add_record(&im->tracks, &im->track_ends, im->body);
@@ -316,6 +325,7 @@ int on_track_point(void *ctx, const struct gpx_point *p)
 	}
 	im->pending.append(head, e);
 	im->marks.push_back(im->pending.size());
+	im->carries.push_back(carries);
 	im->pending += ',';
 	im->pending += t.date;
 	im->marks.push_back(im->pending.size());
@@ -326,18 +336,19 @@ int on_track_point(void *ctx, const struct gpx_point *p)
  * The name that the track being read is given for its name in the
  * document: a track after the first is never merged with the one before
  * it, which a receiver's log would do where their names are the same.  A
- * nameless one is called "Track N", N its place among the document's
- * tracks, and one named as the track before it gets " (N)" at its end.
+ * nameless first track takes im->first_name; a nameless later one is
+ * called "Track N", N its place among the document's tracks, and one
+ * named as the track before it gets " (N)" at its end.
  */
 std::string track_name(const struct importer *im, const std::string &given)
 {
 	std::string name = mag_text(trim_blanks(given), TRACK_NAME_MAX);
 	size_t place = im->tracks_read + 1;
 	if (place == 1)
-		return name;
+		return name.empty() ? im->first_name : name;
 	std::string number = std::to_string(place);
 	if (name.empty())
-		return "Track " + number;
+		name = "Track " + number;
 	if (name != im->previous)
 		return name;
 	std::string suffix = " (" + number + ")";
@@ -367,13 +378,16 @@ int on_track_end(void *ctx, const std::string &name)
 	for (size_t i = 0; i < im->marks.size(); i += 2) {
 		size_t head = im->marks[i], tail = im->marks[i + 1];
 		im->body.assign(im->pending, start, head - start);
-		im->body += track;
+		if (im->carries[i / 2])
+			im->body += track;
 		im->body.append(im->pending, head, tail - head);
 		add_record(&im->tracks, &im->track_ends, im->body);
 		start = tail;
 	}
 	im->pending.clear();
 	im->marks.clear();
+	im->carries.clear();
+	im->carried = false;
 	im->previous = std::move(track);
 	return 0;
 }
@@ -532,9 +546,20 @@ void reserve_tracks(struct importer *im)
 		madvise((void *)start, end - start, MADV_HUGEPAGE);
 }
 
+/* True when a sentence's field holds name as it is: a name that no
+ * comma, asterisk, dollar or control character would break or change. */
+bool holds_as_field(const std::string &name)
+{
+	for (unsigned char c : name)
+		if (c == ',' || c == '*' || c == '$' || c < 0x20 || c == 0x7F)
+			return false;
+	return !name.empty();
+}
+
 }  // namespace
 
-int gpx_import(int fd, struct gpx_records *out, struct gpx_error *error)
+int gpx_import(int fd, const std::string &db_name, struct gpx_records *out,
+	       struct gpx_error *error)
 {
 	static const struct gpx_handler handler = {
 	    on_waypoint,   on_route_point, on_route_end,
@@ -542,6 +567,10 @@ int gpx_import(int fd, struct gpx_records *out, struct gpx_error *error)
 	};
 	struct importer im = {};
 	im.error = error;
+	/* Its points must name it to mark its segments, and the writers name
+	 * it after the database all the same. */
+	if (holds_as_field(db_name))
+		im.first_name = db_name;
 	struct stat st;
 	if (fstat(fd, &st) == 0 && S_ISREG(st.st_mode))
 		im.size = st.st_size;

@@ -24,7 +24,8 @@ struct gpx_records {
 };
 
 /*
- * Reads the GPX document from fd (see gpx_read()) into *out, in order:
+ * Reads the GPX document from fd (see gpx_read()) into *out, for a
+ * database named db_name (as its header holds it), in order:
  *   - every wpt as "$PMGNWPL,lat,N|S,lon,E|W,altitude,M,name,comment,a",
  *     the altitude in whole metres as "%07ld" ("0000000" without ele), the
  *     comment its cmt, else its desc, else empty; a wpt that gives the
@@ -38,10 +39,15 @@ struct gpx_records {
  *   - every trkpt of every trk as "$PMGNTRK,lat,N|S,lon,E|W,altitude,M,
  *     hhmmss.cc,A|V,track name,ddmmyy", the altitude as "%05ld" (empty
  *     without ele), V for a fix of "none", time and date empty without a
- *     time; a trk after the first is named "Track N" without a name, and
- *     gets " (N)" after the name of the trk before it where it has the
- *     same (N its place among the document's trk elements), so that no
- *     two run into one;
+ *     time; the track's name on the first point of each trkseg with
+ *     points and empty on the others, so that a point naming its track
+ *     after one that names none starts a segment (the first point of a
+ *     trkseg that follows a trkseg of one point has it empty too: it
+ *     would mark nothing there); the first trk without a name is named
+ *     db_name where a field holds it unchanged (else its points name
+ *     none); a later trk is named "Track N" without a name, and gets
+ *     " (N)" where the trk before it was given the same name (N its place
+ *     among the document's trk elements), so that no two run into one;
  * each followed by "*HH".  Names and comments lose the XML white space at
  * their ends and are cut to 20 bytes, comments to 46, track names to 255
  * (see mag_text()); a point without a name gets WPT001, WPT002, ...; a
@@ -59,6 +65,7 @@ struct gpx_records {
  * which stops the reading at once.  Throws std::bad_alloc when memory runs
  * out outside the parsing (out is then partly filled).
  */
-int gpx_import(int fd, struct gpx_records *out, struct gpx_error *error);
+int gpx_import(int fd, const std::string &db_name, struct gpx_records *out,
+	       struct gpx_error *error);
 
 #endif

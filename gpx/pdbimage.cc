@@ -9,6 +9,11 @@
 
 enum { NAME_MAX_CHARS = PDB_NAME_SIZE - 1, INDEX_GAP = 2 };
 
+std::string pdb_name(const std::string &name)
+{
+	return name.substr(0, NAME_MAX_CHARS);
+}
+
 std::string pdb_head(const struct gpx_records &records,
 		     const std::string &name, uint32_t secs)
 {
@@ -17,7 +22,8 @@ std::string pdb_head(const struct gpx_records &records,
 		      PDB_RECORD_ENTRY_SIZE * count + INDEX_GAP;
 	std::string image(data, '\0');
 	ubyte *p = (ubyte *)&image[0];
-	memcpy(p, name.data(), std::min(name.size(), (size_t)NAME_MAX_CHARS));
+	std::string kept = pdb_name(name);
+	memcpy(p, kept.data(), kept.size());
 	ubyte *h = p + PDB_NAME_SIZE;
 	put_uword(&h, 0); /* attributes */
 	put_uword(&h, 0); /* version */

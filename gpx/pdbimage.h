@@ -9,6 +9,10 @@
 
 #include "importer.h"
 
+/* The database's name as its header holds it: the first 31 bytes of
+ * name. */
+std::string pdb_name(const std::string &name);
+
 /*
  * The start of the database file of the records (at most RECORDS_MAX), in
  * the layout gpsimport writes: the header (name, the first 31 bytes of

@@ -70,6 +70,10 @@ class GpxImport : public testing::Test {
 
 TEST_F(GpxImport, SnippetsGiveTheirSentences)
 {
+	// A track point at lat degrees north, 0 east.
+	auto pt = [](int lat) {
+		return "<trkpt lat=\"" + std::to_string(lat) + "\" lon=\"0\"/>";
+	};
 	struct Row {
 		std::string what, doc;
 		std::vector<std::string> want;
@@ -122,8 +126,7 @@ TEST_F(GpxImport, SnippetsGiveTheirSentences)
 		     "</trkseg></trk></gpx>",
 	     {"$PMGNTRK,4706.0000,N,01012.0000,E,-0013,M,231205.25,A,Day 1,"
 	      "130826*2B",
-	      "$PMGNTRK,4706.0000,N,01012.0000,E,,M,235959.00,V,Day 1,311299"
-	      "*1D",
+	      "$PMGNTRK,4706.0000,N,01012.0000,E,,M,235959.00,V,,311299*50",
 	      "$PMGNTRK,0000.0000,N,00000.0000,E,00904,M,000000.50,A,Track 2,"
 	      "010100*25"}},
 	    {"an entity declared by a parameter entity",
@@ -161,7 +164,7 @@ TEST_F(GpxImport, SnippetsGiveTheirSentences)
 		     "</time></trkpt>"
 		     "<trkpt lat=\"0\" lon=\"0\"><time>2026-12-31T23:59:60.5Z"
 		     "</time></trkpt></trkseg></trk></gpx>",
-	     {"$PMGNTRK,0000.0000,N,00000.0000,E,,M,014205.00,A,,140826*4B",
+	     {"$PMGNTRK,0000.0000,N,00000.0000,E,,M,014205.00,A,in,140826*4C",
 	      "$PMGNTRK,0000.0000,N,00000.0000,E,,M,234205.00,A,,130826*4C",
 	      "$PMGNTRK,0000.0000,N,00000.0000,E,,M,000000.50,A,,010127*40"}},
 	    {"tracks never merge: nameless, or named as the one before",
@@ -173,6 +176,38 @@ TEST_F(GpxImport, SnippetsGiveTheirSentences)
 	     {"$PMGNTRK,0000.0000,N,00000.0000,E,,M,,A,Trail 1,*3D",
 	      "$PMGNTRK,0000.0000,N,00000.0000,E,,M,,A,Track 2,*33",
 	      "$PMGNTRK,0000.0000,N,00000.0000,E,,M,,A,Track 2 (3),*21"}},
+	    {"segments: the name starts each; an empty trkseg keeps nothing; "
+	     "after a segment of one point the next start is unmarked",
+	     GPX11 + "<trk><name>T</name><trkseg>" + pt(1) + pt(2) +
+		     "</trkseg><trkseg/><trkseg>" + pt(3) + pt(4) +
+		     "</trkseg><trkseg>" + pt(5) + "</trkseg><trkseg>" + pt(6) +
+		     pt(7) + "</trkseg></trk></gpx>",
+	     {"$PMGNTRK,0100.0000,N,00000.0000,E,,M,,A,T,*3B",
+	      "$PMGNTRK,0200.0000,N,00000.0000,E,,M,,A,,*6C",
+	      "$PMGNTRK,0300.0000,N,00000.0000,E,,M,,A,T,*39",
+	      "$PMGNTRK,0400.0000,N,00000.0000,E,,M,,A,,*6A",
+	      "$PMGNTRK,0500.0000,N,00000.0000,E,,M,,A,T,*3F",
+	      "$PMGNTRK,0600.0000,N,00000.0000,E,,M,,A,,*68",
+	      "$PMGNTRK,0700.0000,N,00000.0000,E,,M,,A,,*69"}},
+	    {"segments of a nameless first track carry the database's name, "
+	     "the next track named so is renamed; a name after the points",
+	     GPX11 + "<trk><trkseg>" + pt(1) + pt(2) + "</trkseg><trkseg>" +
+		     pt(3) + "</trkseg></trk><trk><trkseg>" + pt(4) + pt(5) +
+		     "</trkseg><trkseg>" + pt(6) + "</trkseg><name>in</name>"
+		     "</trk><trk><trkseg>" + pt(7) + "</trkseg></trk></gpx>",
+	     {"$PMGNTRK,0100.0000,N,00000.0000,E,,M,,A,in,*68",
+	      "$PMGNTRK,0200.0000,N,00000.0000,E,,M,,A,,*6C",
+	      "$PMGNTRK,0300.0000,N,00000.0000,E,,M,,A,in,*6A",
+	      "$PMGNTRK,0400.0000,N,00000.0000,E,,M,,A,in (2),*7E",
+	      "$PMGNTRK,0500.0000,N,00000.0000,E,,M,,A,,*6B",
+	      "$PMGNTRK,0600.0000,N,00000.0000,E,,M,,A,in (2),*7C",
+	      "$PMGNTRK,0700.0000,N,00000.0000,E,,M,,A,Track 3,*35"}},
+	    {"a nameless track after one named as it would be is renamed",
+	     GPX11 + "<trk><name>Track 2</name><trkseg>" + pt(1) +
+		     "</trkseg></trk><trk><trkseg>" + pt(2) +
+		     "</trkseg></trk></gpx>",
+	     {"$PMGNTRK,0100.0000,N,00000.0000,E,,M,,A,Track 2,*32",
+	      "$PMGNTRK,0200.0000,N,00000.0000,E,,M,,A,Track 2 (2),*22"}},
 	    {"minutes carry into the degrees; extensions are skipped",
 	     "<gpx xmlns=\"http://www.topografix.com/GPX/1/1\" xmlns:x=\"u\">"
 	     "<wpt lat=\"9.99999999\" lon=\"-0.0\"><name>C</name>"
@@ -470,6 +505,125 @@ TEST_F(GpxImport, RoundTripKeepsWhatTheGpxLacked)
 		      "</gpx>\n"),
 		  std::string::npos)
 	    << gpx[0];
+}
+
+// The tracks of a document that trkexport wrote, as "name:2|3 ...": each
+// track's name and the points of each of its segments.
+std::string layout_of(const std::string &gpx)
+{
+	std::string layout;
+	for (size_t trk = gpx.find("<trk>\n"); trk != std::string::npos;
+	     trk = gpx.find("<trk>\n", trk + 1)) {
+		size_t end = gpx.find("</trk>\n", trk);
+		std::string t = gpx.substr(trk, end - trk);
+		layout += (layout.empty() ? "" : " ") +
+			  between(t, "<trk>\n<name>", "</name>") + ":";
+		for (size_t seg = t.find("<trkseg>\n");
+		     seg != std::string::npos;
+		     seg = t.find("<trkseg>\n", seg + 1)) {
+			size_t points = 0;
+			for (size_t at = t.find("<trkpt ", seg);
+			     at < t.find("</trkseg>", seg);
+			     at = t.find("<trkpt ", at + 1))
+				points++;
+			layout += (layout.back() == ':' ? "" : "|") +
+				  std::to_string(points);
+		}
+	}
+	return layout;
+}
+
+// A GPX track's segments come back from trkexport as segments, and the
+// document goes round again to the very same records and bytes.
+TEST_F(GpxImport, SegmentsGoRoundByteForByte)
+{
+	// A track point at lat hundredths of a degree north, a minute later
+	// each.
+	auto pt = [](int lat) {
+		char text[120];
+		snprintf(text, sizeof text,
+			 "<trkpt lat=\"47.%02d\" lon=\"10\"><ele>%d</ele><time>"
+			 "2026-08-14T07:%02d:00Z</time></trkpt>",
+			 lat, 900 + lat, lat);
+		return std::string(text);
+	};
+	auto seg = [](const std::string &points) {
+		return "<trkseg>" + points + "</trkseg>";
+	};
+	struct Row {
+		std::string what, doc, layout;
+	} rows[] = {
+	    {"one track in three segments, an empty one among them",
+	     "<trk><name>Ridge</name>" + seg(pt(1) + pt(2)) + seg("") +
+		 seg(pt(3) + pt(4) + pt(5)) + seg(pt(6) + pt(7)) + "</trk>",
+	     "Ridge:2|3|2"},
+	    {"a nameless first track in segments, then one named as the "
+	     "database and one named after the points",
+	     "<trk>" + seg(pt(1) + pt(2)) + seg(pt(3) + pt(4)) + "</trk><trk>"
+		 "<name>trip</name>" + seg(pt(5)) + "</trk><trk>" +
+		 seg(pt(6) + pt(7)) + seg(pt(8) + pt(9)) +
+		 "<name>Late</name></trk>",
+	     "trip:2|2 trip (2):1 Late:2|2"},
+	    {"a segment of one point is joined by the next",
+	     "<trk><name>T</name>" + seg(pt(1) + pt(2)) + seg(pt(3)) +
+		 seg(pt(4) + pt(5)) + seg(pt(6)) + "</trk>",
+	     "T:2|3|1"},
+	};
+	for (const Row &r : rows) {
+		SCOPED_TRACE(r.what);
+		write_file(dir / "trip.gpx", GPX11 + r.doc + "</gpx>");
+		std::vector<std::string> records[2];
+		std::string gpx[2];
+		for (int round = 0; round < 2; round++) {
+			ASSERT_EQ(import({"trip.gpx", "trip.pdb"}).status, 0);
+			records[round] =
+			    records_of(read_file(dir / "trip.pdb"));
+			run::Result res = run::program({TRKEXPORT, "gpx",
+							dir / "trip.pdb",
+							dir / "trip.gpx"});
+			ASSERT_EQ(res.status, 0) << res.err;
+			gpx[round] = read_file(dir / "trip.gpx");
+		}
+		EXPECT_EQ(layout_of(gpx[0]), r.layout);
+		EXPECT_EQ(records[1], records[0]);
+		EXPECT_EQ(gpx[1], gpx[0]);
+	}
+}
+
+// A nameless first track carries the database's name, as its header holds
+// it, where a sentence's field holds it unchanged; its segments are marked
+// by it, and trkexport names the track after the database either way.
+TEST_F(GpxImport, NamelessFirstTrackCarriesTheDatabasesName)
+{
+	const std::string pt = "<trkpt lat=\"1\" lon=\"2\"/>";
+	write_file(dir / "in.gpx", GPX11 + "<trk><trkseg>" + pt + pt +
+				       "</trkseg><trkseg>" + pt + pt +
+				       "</trkseg></trk></gpx>");
+	const std::string name31(31, 'n');
+	struct Row {
+		std::string file, name, layout;
+	} rows[] = {
+	    {"in.pdb", "in", "in:2|2"},
+	    {name31 + "nn.pdb", name31, name31 + ":2|2"},
+	    {"a,b.pdb", "", "a,b:4"},
+	    {"a*b.pdb", "", "a*b:4"},
+	    {"a$b.pdb", "", "a$b:4"},
+	};
+	for (const Row &r : rows) {
+		SCOPED_TRACE(r.file);
+		ASSERT_EQ(import({"in.gpx", r.file}).status, 0);
+		std::vector<std::string> names;
+		for (const std::string &s : records_of(read_file(dir / r.file))) {
+			size_t name = s.find(",A,") + 3;
+			names.push_back(s.substr(name, s.find(',', name) - name));
+		}
+		EXPECT_EQ(names,
+			  (std::vector<std::string>{r.name, "", r.name, ""}));
+		run::Result res = run::program(
+		    {TRKEXPORT, "gpx", dir / r.file, dir / "back.gpx"});
+		ASSERT_EQ(res.status, 0) << res.err;
+		EXPECT_EQ(layout_of(read_file(dir / "back.gpx")), r.layout);
+	}
 }
 
 // The database's name: the output's, else the input's, cut to 31 bytes

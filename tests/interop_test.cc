@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 #include <math.h>
+#include <stdio.h>
 #include <stdlib.h>
 
 #include <sstream>
@@ -373,6 +374,85 @@ TEST(InteropImport, SentencesMatchGpsbabels)
 	std::vector<Point> theirs = read_unicsv(dir / "theirst.csv");
 	ASSERT_EQ(theirs.size(), 3u);
 	expect_same(theirs, read_unicsv(dir / "ourst.csv"), "track point ");
+}
+
+}  // namespace
+
+namespace {
+
+// The tracks of a GPX document as "trk 2 3 trk 1": the points of each
+// segment, in order, whoever wrote it.
+std::string segments_of(const std::string &gpx)
+{
+	std::string layout;
+	for (size_t at = gpx.find('<'); at != std::string::npos;
+	     at = gpx.find('<', at + 1)) {
+		if (gpx.compare(at, 5, "<trk>") == 0)
+			layout += layout.empty() ? "trk" : " trk";
+		else if (gpx.compare(at, 8, "<trkseg>") == 0)
+			layout += " 0";
+		else if (gpx.compare(at, 7, "<trkpt ") == 0) {
+			size_t count = layout.rfind(' ') + 1;
+			unsigned long n = std::stoul(layout.substr(count));
+			layout.replace(count, std::string::npos,
+				       std::to_string(n + 1));
+		}
+	}
+	return layout;
+}
+
+// A nameless track in two segments and a named one in three, through
+// gpximport and trkexport: GPSBabel reads the segments of what we write as
+// it reads those of the document.
+TEST(InteropImport, GpsbabelReadsOurSegments)
+{
+	std::string missing = gpsbabel_missing();
+	if (!missing.empty())
+		GTEST_SKIP() << missing << ": interoperability not checked";
+	std::string doc = "<?xml version=\"1.0\"?>\n<gpx version=\"1.1\" "
+			  "creator=\"test\" "
+			  "xmlns=\"http://www.topografix.com/GPX/1/1\">\n";
+	struct Track {
+		std::string name;
+		std::vector<int> segments; // points in each
+	} tracks[] = {{"", {2, 3}}, {"Ridge", {2, 3, 2}}};
+	int minute = 0;
+	for (const Track &t : tracks) {
+		doc += "<trk>";
+		if (!t.name.empty())
+			doc += "<name>" + t.name + "</name>";
+		for (int points : t.segments) {
+			doc += "<trkseg>";
+			for (int i = 0; i < points; i++, minute++) {
+				char pt[120];
+				snprintf(pt, sizeof pt,
+					 "<trkpt lat=\"47.%02d\" lon=\"10\">"
+					 "<time>2026-08-14T07:%02d:00Z</time>"
+					 "</trkpt>",
+					 minute, minute);
+				doc += pt;
+			}
+			doc += "</trkseg>";
+		}
+		doc += "</trk>\n";
+	}
+	doc += "</gpx>\n";
+	run::TempDir dir;
+	pdbfile::write_file(dir / "in.gpx", doc);
+	run::Result r =
+	    run::program({GPXIMPORT, dir / "in.gpx", dir / "ours.pdb"});
+	ASSERT_EQ(r.status, 0) << r.err;
+	r = run::program(
+	    {TRKEXPORT, "gpx", dir / "ours.pdb", dir / "ours.gpx"});
+	ASSERT_EQ(r.status, 0) << r.err;
+	for (std::string who : {"in", "ours"})
+		babel({"-t", "-i", "gpx", "-f", dir / (who + ".gpx"), "-o",
+		       "gpx", "-F", dir / (who + "-read.gpx")});
+	std::string theirs =
+	    segments_of(pdbfile::read_file(dir / "in-read.gpx"));
+	EXPECT_EQ(theirs, "trk 2 3 trk 2 3 2");
+	EXPECT_EQ(segments_of(pdbfile::read_file(dir / "ours-read.gpx")),
+		  theirs);
 }
 
 }  // namespace

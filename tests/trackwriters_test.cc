@@ -169,6 +169,7 @@ TEST(TextWriters, Gpx11WaypointsRoutesAndTracks)
 		return "<trk>\n" + name + "<trkseg>\n" + points +
 		       "</trkseg>\n</trk>\n";
 	};
+	const std::string SEGMENT = "</trkseg>\n<trkseg>\n";
 	auto named = [](const char *name) {
 		std::string t = FULL;
 		return t.replace(t.find(",A,,") + 3, 0, name);
@@ -217,6 +218,31 @@ TEST(TextWriters, Gpx11WaypointsRoutesAndTracks)
 		 trk("<name>Day 3</name>\n", point) +
 		 trk("<name>Day 2</name>\n", point),
 	     ""},
+	    {"segments: a name that comes back after empty ones",
+	     {named("T"), FULL, named("T"), FULL, FULL, named("T"), named("T")},
+	     trk("<name>T</name>\n", point + point + SEGMENT + point + point +
+					 point + SEGMENT + point + point),
+	     ""},
+	    {"every point named, as older logs are: one segment",
+	     {named("T"), named("T"), named("T")},
+	     trk("<name>T</name>\n", point + point + point), ""},
+	    {"a name back after another track's starts a track",
+	     {named("A"), named("B"), FULL, named("A")},
+	     trk("<name>A</name>\n", point) +
+		 trk("<name>B</name>\n", point + point) +
+		 trk("<name>A</name>\n", point),
+	     ""},
+	    {"the database's name on segment starts, as on nameless points",
+	     {named("log"), FULL, named("log"), FULL, FULL, named("log")},
+	     trk("<name>log</name>\n",
+		 point + point + SEGMENT + point + point + point + SEGMENT +
+		     point),
+	     ""},
+	    {"points named as the database after nameless ones: a track",
+	     {FULL, FULL, named("log"), FULL, named("log")},
+	     trk("<name>log</name>\n", point + point) +
+		 trk("<name>log</name>\n", point + point + SEGMENT + point),
+	     ""},
 	    {"a named track first, then one with no name left",
 	     {named("A&B"), named("\x01")},
 	     trk("<name>A&amp;B</name>\n", point) + trk("", point), ""},
@@ -249,10 +275,12 @@ TEST(TextWriters, GpxValidatesAgainstItsSchema)
 		GTEST_SKIP() << "xmllint is not installed";
 	const std::string schemas = SCHEMA_DIR;
 	// Dates on both sides of 2038, a name that needs escaping, waypoints,
-	// routes and named tracks.
+	// routes and named tracks, one in two segments.
 	std::vector<std::string> texts(300, FULL);
-	texts.push_back("$PMGNTRK,0100.000,S,00030.000,W,-3,M,235959.99,V,"
-			"Day \x80<2>,311299*00\n");
+	const char day[] = "$PMGNTRK,0100.000,S,00030.000,W,-3,M,235959.99,V,"
+			   "Day \x80<2>,311299*00\n";
+	for (const char *t : {day, FULL, day})
+		texts.push_back(t);
 	for (const char *t : {PEAK, HUT, C, "$PMGNRTE,1,1,c,3,R,Peak One,a,C,a\n",
 			      "$PMGNRTE,1,1,c,9,Peak One,a\n"})
 		texts.push_back(t);

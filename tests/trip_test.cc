@@ -244,6 +244,60 @@ TEST(Trip, UnitsTracksTimesAndRoutes)
 		     log.tracks[0].has_ele);
 }
 
+// Where segments start among the points kept: the first kept point of a
+// segment after the first, passed on past points without a fix or a place.
+TEST(Trip, SegmentStartsOnTheFirstPointKept)
+{
+	// A point of the track named name ("" for none); fix "V" or "no
+	// place" leaves it out.
+	auto pt = [](const char *name, const char *fix = "A") {
+		static int n = 0;
+		std::string p =
+		    point(47 * 60 + n++ * 0.01, 600, "500", 3600, "A", name);
+		if (strcmp(fix, "V") == 0)
+			p.replace(p.find(",A,"), 3, ",V,");
+		else if (strcmp(fix, "no place") == 0)
+			p.replace(9, 2, "91");
+		return p;
+	};
+	struct Row {
+		const char *what;
+		std::vector<std::string> texts;
+		// each track: its name, then 1 or 0 for each point kept
+		std::string want;
+	} rows[] = {
+	    {"every point named: one segment",
+	     {pt("T"), pt("T"), pt("T")}, "T 000"},
+	    {"three segments", {pt("T"), pt(""), pt("T"), pt(""), pt("T")},
+	     "T 00101"},
+	    {"a start without a fix passes to the next point kept",
+	     {pt("T"), pt(""), pt("T", "V"), pt("", "no place"), pt(""),
+	      pt("")},
+	     "T 0010"},
+	    {"a segment with none kept: the next segment starts",
+	     {pt("T"), pt(""), pt("T", "V"), pt("", "V"), pt("T"), pt("")},
+	     "T 0010"},
+	    {"a new track takes no start left over",
+	     {pt("T"), pt(""), pt("T", "V"), pt("U"), pt("")}, "T 00 U 00"},
+	    {"the database's name after nameless points: a track of its own",
+	     {pt(""), pt("log"), pt(""), pt("log")}, "log 0 log 001"},
+	};
+	for (const Row &r : rows) {
+		SCOPED_TRACE(r.what);
+		struct pdb *db = make_log(r.texts);
+		struct trip_log log;
+		ASSERT_EQ(trip_read(db, &log), 0);
+		free_pdb(db);
+		std::string got;
+		for (const struct trip_track &t : log.tracks) {
+			got += (got.empty() ? "" : " ") + t.name + " ";
+			for (const struct trip_point &p : t.kept)
+				got += p.starts_segment ? '1' : '0';
+		}
+		EXPECT_EQ(got, r.want);
+	}
+}
+
 TEST(Trip, Formats)
 {
 	char text[TRIP_TEXT_SIZE];

@@ -202,10 +202,12 @@ static int open_track(struct outbuf *ob, struct magtext name)
 }
 
 static const char TRACK_END[] = "</trkseg>\n</trk>\n";
+static const char SEGMENT_BREAK[] = "</trkseg>\n<trkseg>\n";
 
 /* The track points, a new track wherever a point names one other than
- * the track's (see wexlar_track_starts()).  With always_one, an empty log
- * gives one empty track. */
+ * the track's, a new segment where a point names its track again after
+ * points that named none (see wexlar_track_starts()).  With always_one,
+ * an empty log gives one empty track. */
 static int put_tracks(struct outbuf *ob, const struct pdb *db,
 		      bool always_one)
 {
@@ -218,8 +220,12 @@ static int put_tracks(struct outbuf *ob, const struct pdb *db,
 	struct magtext name;
 	bool open = false;
 	while (wexlar_next_track_point(&walk, &starts, &name)) {
-		if (starts && ((open && put_str(ob, TRACK_END) < 0) ||
-			       open_track(ob, name) < 0))
+		if (starts == WEXLAR_TRACK_STARTS &&
+		    ((open && put_str(ob, TRACK_END) < 0) ||
+		     open_track(ob, name) < 0))
+			return -1;
+		if (starts == WEXLAR_SEGMENT_STARTS &&
+		    put_str(ob, SEGMENT_BREAK) < 0)
 			return -1;
 		open = true;
 		int n = wexlar_format_track_point(&walk.trk, &walk.info, item);

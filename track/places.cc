@@ -145,17 +145,23 @@ struct magtext wexlar_route_name(const struct wexlar_places *places,
 int wexlar_track_starts(struct wexlar_tracks *t, struct magtext point_name,
 			struct magtext db_name, struct magtext *name)
 {
+	bool after_nameless = t->after_nameless;
+	t->after_nameless = point_name.len == 0;
 	if (point_name.len > 0 &&
 	    (!t->named || wexlar_compare_text(point_name, t->current) != 0)) {
 		t->open = t->named = 1;
 		t->current = *name = point_name;
-		return 1;
+		return WEXLAR_TRACK_STARTS;
 	}
+	/* Only a name that comes back after empty ones marks a segment: logs
+	 * that name every point, or none, keep one segment a track. */
+	if (point_name.len > 0)
+		return after_nameless ? WEXLAR_SEGMENT_STARTS : 0;
 	if (t->open)
 		return 0;
 	t->open = 1;
 	*name = db_name;
-	return 1;
+	return WEXLAR_TRACK_STARTS;
 }
 
 int wexlar_next_track_point(struct wexlar_track_walk *w, int *starts,

@@ -65,20 +65,27 @@ struct magtext wexlar_route_name(const struct wexlar_places *places,
 				 size_t first, size_t end);
 
 /* Where the track points of a log stand: a track open, named by its
- * points (current) or after the database.  Zeroed at the start. */
+ * points (current) or after the database, and whether the last point's
+ * name was empty.  Zeroed at the start. */
 struct wexlar_tracks {
-	int open, named;
+	int open, named, after_nameless;
 	struct magtext current;
 };
 
+/* What a track point starts: nothing (it continues the current segment),
+ * a track, or a segment of the current track. */
+enum { WEXLAR_TRACK_STARTS = 1, WEXLAR_SEGMENT_STARTS = 2 };
+
 /*
- * Whether the next track point, whose field 9 is point_name, starts a
- * new track, as the GPX 1.1 writer splits a log: the points before any
- * that names its track form a track named after the database; a point
- * whose name is not empty and differs from the current named track's
- * starts a track of that name; an empty name continues the current
- * track.  Returns 1 with the new track's name in *name (point_name or
- * db_name), else 0.
+ * What the next track point, whose field 9 is point_name, starts, as the
+ * GPX 1.1 writer splits a log: the points before any that names its track
+ * form a track named after the database; a point whose name is not empty
+ * and differs from the current named track's starts a track of that name;
+ * a point that repeats the current named track's name right after a point
+ * whose name is empty starts a segment of that track; any other point
+ * continues the current segment.  Returns WEXLAR_TRACK_STARTS with the new
+ * track's name in *name (point_name or db_name), WEXLAR_SEGMENT_STARTS,
+ * or 0.
  */
 int wexlar_track_starts(struct wexlar_tracks *t, struct magtext point_name,
 			struct magtext db_name, struct magtext *name);
@@ -96,9 +103,9 @@ struct wexlar_track_walk {
 
 /*
  * Steps to the next track point (see parsemagtrackpoint()): 1 with the
- * point in w->trk and w->info, *starts set when it starts a track (see
- * wexlar_track_starts()) and that track's name in *name; 0 after the
- * last.
+ * point in w->trk and w->info and what it starts in *starts (see
+ * wexlar_track_starts()), with the new track's name in *name when that is
+ * WEXLAR_TRACK_STARTS; 0 after the last.
  */
 int wexlar_next_track_point(struct wexlar_track_walk *w, int *starts,
 			    struct magtext *name);

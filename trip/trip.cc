@@ -159,19 +159,26 @@ void read_tracks(const struct pdb *db, bool always_one, struct trip_log *log)
 	walk.db = db;
 	int starts;
 	struct magtext name;
+	bool segment = false; /* the next point kept starts a segment */
 	while (wexlar_next_track_point(&walk, &starts, &name)) {
-		if (starts) {
+		if (starts == WEXLAR_TRACK_STARTS) {
 			if (!log->tracks.empty())
 				work_out(&log->tracks.back());
 			log->tracks.push_back(new_track(name));
+			segment = false;
 		}
+		segment |= starts == WEXLAR_SEGMENT_STARTS;
 		struct trip_track &t = log->tracks.back();
 		t.points++;
 		struct trip_point p;
-		if (!walk.trk.validity || !point_of(&walk.trk, &walk.info, &p))
+		if (!walk.trk.validity ||
+		    !point_of(&walk.trk, &walk.info, &p)) {
 			t.fixless++;
-		else
-			t.kept.push_back(p);
+			continue;
+		}
+		p.starts_segment = segment;
+		segment = false;
+		t.kept.push_back(p);
 	}
 	if (!log->tracks.empty())
 		work_out(&log->tracks.back());
