@@ -156,6 +156,7 @@ struct Fix {
 	bool starts;
 };
 
+// Moves f m metres a random way, and each axis by Gaussian noise of spread.
 void displace(Fix *f, Random &r, double m, double spread)
 {
 	double az = 2 * PI * r.uniform();
@@ -163,6 +164,7 @@ void displace(Fix *f, Random &r, double m, double spread)
 	f->y += m * cos(az) + spread * r.gauss();
 }
 
+// The altitude field of a fix at ele metres, with f's noise, in its steps.
 std::string altitude(const sim_faults &f, double ele, Random &r)
 {
 	long long q = llround((ele + f.ele_gauss * r.gauss()) / f.ele_step);
@@ -179,6 +181,7 @@ std::string altitude(const sim_faults &f, double ele, Random &r)
 	return text;
 }
 
+// The record of a fix at centis (hundredths since 1970, UTC).
 std::string render(const Fix &fix, int64_t centis, const std::string &alt,
 		   bool segments)
 {
