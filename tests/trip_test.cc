@@ -3,6 +3,7 @@
 // source: the distances are GeographicLib's GeodSolve (geographiclib-tools,
 // "GeodSolve -i -p 9"), the other numbers are worked out by hand.
 #include <gtest/gtest.h>
+#include <math.h>
 #include <stdio.h>
 #include <string.h>
 
@@ -13,23 +14,9 @@
 
 #include "pdb.h"
 #include "trip.h"
+#include "tripsim.h"
 
 namespace {
-
-// A log of the given record texts.
-struct pdb *make_log(const std::vector<std::string> &texts)
-{
-	struct pdb *db = new_pdb();
-	snprintf(db->name, sizeof db->name, "log");
-	udword id = 1;
-	for (const std::string &t : texts) {
-		std::string data = t + "\n";
-		pdb_AppendRecord(db, new_Record(0, 0, id++,
-						(uword)(data.size() + 1),
-						(const ubyte *)data.c_str()));
-	}
-	return db;
-}
 
 // "$PMGNTRK" of a point: minutes of latitude north of 0 and of longitude
 // east of 0, altitude and unit, seconds of the day, fix, track, date.
@@ -37,17 +24,13 @@ std::string point(double lat_min, double lon_min, const std::string &alt,
 		  long secs, const char *fix = "A", const char *track = "",
 		  const char *unit = "M", const char *date = "140826")
 {
-	char text[200];
 	char when[16] = "";
 	if (secs >= 0)
 		snprintf(when, sizeof when, "%02ld%02ld%02ld.00",
 			 secs / 3600 % 24, secs / 60 % 60, secs % 60);
-	snprintf(text, sizeof text,
-		 "$PMGNTRK,%02d%07.4f,N,%03d%07.4f,E,%s,%s,%s,%s,%s,%s*00",
-		 (int)(lat_min / 60), lat_min - 60 * (int)(lat_min / 60),
-		 (int)(lon_min / 60), lon_min - 60 * (int)(lon_min / 60),
-		 alt.c_str(), unit, when, fix, track, date);
-	return text;
+	return tripsim_sentence(llround(lat_min * 10000),
+				llround(lon_min * 10000), alt, unit, when, fix,
+				track, date);
 }
 
 // Uniform whole metres from -3 to 3, the same every run.
@@ -164,7 +147,7 @@ TEST(Trip, SyntheticTracks)
 	};
 	for (const Row &r : rows) {
 		SCOPED_TRACE(r.what);
-		struct pdb *db = make_log(r.texts);
+		struct pdb *db = tripsim_log(r.texts);
 		struct trip_log log;
 		ASSERT_EQ(trip_read(db, &log), 0);
 		free_pdb(db);
@@ -204,7 +187,7 @@ TEST(Trip, UnitsTracksTimesAndRoutes)
 	    point(47 * 60 + 0.24, 600, "1500", 10, "A", "Day 2", "F", ""),
 	    point(47 * 60 + 0.30, 600, "1500", 20, "A", "Day 2", "F", ""),
 	};
-	struct pdb *db = make_log(texts);
+	struct pdb *db = tripsim_log(texts);
 	struct trip_log log;
 	ASSERT_EQ(trip_read(db, &log), 0);
 	free_pdb(db);
@@ -235,7 +218,7 @@ TEST(Trip, UnitsTracksTimesAndRoutes)
 	EXPECT_EQ(total.duration, 1500);
 	EXPECT_NEAR(total.distance, a.distance + b.distance, 1e-9);
 
-	db = make_log({});
+	db = tripsim_log({});
 	ASSERT_EQ(trip_read(db, &log), 0);
 	free_pdb(db);
 	ASSERT_EQ(log.tracks.size(), 1u);
