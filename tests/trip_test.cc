@@ -267,7 +267,7 @@ TEST(Trip, SegmentStartsOnTheFirstPointKept)
 	};
 	for (const Row &r : rows) {
 		SCOPED_TRACE(r.what);
-		struct pdb *db = make_log(r.texts);
+		struct pdb *db = tripsim_log(r.texts);
 		struct trip_log log;
 		ASSERT_EQ(trip_read(db, &log), 0);
 		free_pdb(db);

@@ -11,8 +11,10 @@
 
 namespace {
 
-/* Moving is decided over this much time around each step (seconds). */
-const double MOVING_WINDOW = 60.0;
+/* Moving is decided over this much time around each step (seconds): half
+ * of it either side is long enough for a standing receiver's wander to go
+ * nowhere, and short enough to find a standing start of ten seconds. */
+const double MOVING_WINDOW = 20.0;
 /* The highest speed is kept up at least this long (hundredths). */
 const int64_t SUSTAINED = 3000;
 
