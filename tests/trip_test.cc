@@ -135,6 +135,14 @@ TEST(Trip, SyntheticTracks)
 		     return i == 12 ? p.replace(9, 2, "91") : p;
 	     }),
 	     {1, 101, 3, 0, WALK, 6000, 6000, 0, 0, 0, 500, 500}},
+	    {"altitudes no receiver reports, high and deep",
+	     walk([](int i, std::string p) {
+		     return i == 20 || i == 70
+				? p.replace(p.find("00500"), 5,
+					    i == 20 ? "3.4e38" : "-1200")
+				: p;
+	     }),
+	     {1, 101, 0, 0, WALK, 6000, 6000, 0, 0, 0, 500, 500}},
 	    {"flat with noise of -3 to 3 m", profile(flat),
 	     {1, 300, 0, 0, 5540.037820945, 2990, 2990, 0, 10, 0, low(flat),
 	      high(flat)}}, // 47 10 47.0498333333333 10
