@@ -68,6 +68,34 @@ std::vector<std::string> profile(const std::vector<int> &elevations)
 	return texts;
 }
 
+// Ten hills of 30 m, six fixes each, as a fix a minute logs rolling
+// ground: no noise at all.
+std::vector<int> short_hills()
+{
+	std::vector<int> e;
+	for (int hill = 0; hill < 10; hill++)
+		for (int v : {500, 508, 522, 530, 522, 508})
+			e.push_back(v);
+	e.push_back(500);
+	return e;
+}
+
+// A drive due north at 0.0108' (20 m) a second for 400 s, through two
+// tunnels of a minute with three fixes between them; the first fix after
+// each tunnel 0.237' (300 m) east.
+std::vector<std::string> two_tunnels()
+{
+	std::vector<std::string> texts;
+	for (int i = 0; i <= 400; i++) {
+		if ((i >= 100 && i < 160) || (i >= 163 && i < 223))
+			continue;
+		double east = i == 160 || i == 223 ? 0.237 : 0;
+		texts.push_back(point(47 * 60 + i * 0.0108, 600 + east, "00500",
+				      7 * 3600 + i));
+	}
+	return texts;
+}
+
 struct Want {
 	size_t tracks, points, fixless, glitches;
 	double distance; // metres, to 0.01
@@ -152,6 +180,82 @@ TEST(Trip, SyntheticTracks)
 	    {"ten hills of 20 m", profile(hills),
 	     {1, 401, 0, 0, 7411.432778199, 4000, 4000, 200, 0, 200, 700,
 	      720}}, // 47 10 47.066666666667 10
+	    // Faults found by trying to break the numbers.
+	    {"the first time a day early, as a receiver's stale clock gives",
+	     walk([](int i, std::string p) {
+		     return i == 0 ? point(47 * 60, 600, "00500", 7 * 3600, "A",
+					   "", "M", "130826")
+				   : p;
+	     }),
+	     {1, 101, 0, 0, WALK, 5940, 5940, 0, 0, 0, 500, 500}},
+	    {"the last time a day late",
+	     walk([](int i, std::string p) {
+		     return i == 100 ? point(47 * 60 + 6, 600, "00500",
+					     7 * 3600 + 6000, "A", "", "M",
+					     "150826")
+				     : p;
+	     }),
+	     {1, 101, 0, 0, WALK, 5940, 5940, 0, 0, 0, 500, 500}},
+	    {"two times in a row a day late",
+	     walk([](int i, std::string p) {
+		     return i == 50 || i == 51
+				? point(47 * 60 + i * 0.06, 600, "00500",
+					7 * 3600 + i * 60, "A", "", "M",
+					"150826")
+				: p;
+	     }),
+	     {1, 101, 0, 0, WALK, 6000, 6000, 0, 0, 0, 500, 500}},
+	    {"a night without dates, 23:10 to 00:50",
+	     walk([](int i, std::string p) {
+		     (void)p;
+		     return point(47 * 60 + i * 0.06, 600, "00500",
+				  (23 * 3600 + 600 + i * 60) % 86400, "A", "",
+				  "M", "");
+	     }),
+	     {1, 101, 0, 0, WALK, 6000, 6000, 0, 0, 0, 500, 500}},
+	    {"times that go back all the way, a log written newest first",
+	     walk([](int i, std::string p) {
+		     (void)p;
+		     return point(47 * 60 + i * 0.06, 600, "00500",
+				  7 * 3600 + (100 - i) * 60);
+	     }),
+	     {1, 101, 0, 0, WALK, 6000, 6000, 0, 0, 0, 500, 500}},
+	    {"a time on every third point only",
+	     walk([](int i, std::string p) {
+		     return i % 3 == 0 ? p
+				       : point(47 * 60 + i * 0.06, 600, "00500",
+					       -1);
+	     }),
+	     {1, 101, 0, 0, WALK, 5940, 5940, 0, 0, 0, 500, 500}},
+	    {"a steep scramble at 0.8 km/h",
+	     walk([](int i, std::string p) {
+		     (void)p;
+		     return point(47 * 60 + i * 0.0072, 600, "00500",
+				  7 * 3600 + i * 60);
+	     }),
+	     {1, 101, 0, 0, 1334.051502461, 6000, 6000, 0, 0, 0, 500,
+	      500}}, // 47 10 47.012 10
+	    {"a 2D fix whose altitude is 0",
+	     walk([](int i, std::string p) {
+		     return i == 50 ? p.replace(p.find("00500"), 5, "00000")
+				    : p;
+	     }),
+	     {1, 101, 0, 0, WALK, 6000, 6000, 0, 10, 0, 500, 500}},
+	    {"a point 5 km east, second in the log",
+	     walk([](int i, std::string p) {
+		     return i == 1 ? point(47 * 60 + 0.06, 604, "00500",
+					   7 * 3600 + 60)
+				   : p;
+	     }),
+	     {1, 101, 0, 1, WALK, 6000, 6000, 0, 0, 0, 500, 500}},
+	    {"a fix 300 m off after each of two tunnels 3 s apart",
+	     two_tunnels(),
+	     {1, 281, 0, 2, 8004.351145194, 400, 400, 0, 0, 0, 500,
+	      500}}, // 47 10 47.072 10
+	    {"ten 30 m hills of six fixes each, no noise",
+	     profile(short_hills()),
+	     {1, 61, 0, 0, 1111.709390327, 600, 600, 300, 30, 300, 500,
+	      530}}, // 47 10 47.01 10
 	};
 	for (const Row &r : rows) {
 		SCOPED_TRACE(r.what);
