@@ -27,20 +27,37 @@ const size_t SMOOTH_MOST = 11;
 /* A reversal smaller than this many times the noise left after smoothing
  * can be the noise's own. */
 const double SWING = 7.0;
-/* Noise from the median of the absolute second differences: for white
- * noise of deviation s, that median is 0.6745 * sqrt(6) * s. */
-const double MAD_TO_SIGMA = 1.4826 / 2.449489742783178;
+/* Second differences over two steps this many times those over one (in
+ * variance) are a smooth profile's: noise alone gives as much over both. */
+const double CURVED = 4.0;
+/* The deviation of a normal variable from the median of its magnitude. */
+const double MAD_TO_DEVIATION = 1.4826;
 
-/* The deviation of the noise of e, which the second differences of a
- * smooth profile leave alone; 0 for fewer than five elevations. */
+/* The deviation of the noise of e; 0 for fewer than five elevations.
+ * Second differences over one step hold the noise (variance 6 s^2 for
+ * white noise of deviation s) and the profile's curvature c; over two
+ * steps, the same noise and four times the curvature.  So the noise is
+ * told from the curvature of real hills, however sparsely sampled:
+ * s^2 = (16 v1 - v2) / 90, with v1 and v2 the variances of the two, found
+ * robustly from their medians; where v2 is CURVED times v1 or more, the
+ * curvature rules and the elevations are taken as they are. */
 double noise_of(const std::vector<double> &e)
 {
-	if (e.size() < NOISE_POINTS_LEAST)
+	size_t n = e.size();
+	if (n < NOISE_POINTS_LEAST)
 		return 0.0;
-	std::vector<double> d2(e.size() - 2);
-	for (size_t i = 1; i + 1 < e.size(); i++)
-		d2[i - 1] = fabs(e[i + 1] - 2 * e[i] + e[i - 1]);
-	return MAD_TO_SIGMA * trip_median(d2);
+	std::vector<double> d1(n - 2), d2(n - 4);
+	for (size_t i = 1; i + 1 < n; i++)
+		d1[i - 1] = fabs(e[i + 1] - 2 * e[i] + e[i - 1]);
+	for (size_t i = 2; i + 2 < n; i++)
+		d2[i - 2] = fabs(e[i + 2] - 2 * e[i] + e[i - 2]);
+	double v1 = MAD_TO_DEVIATION * trip_median(d1);
+	double v2 = MAD_TO_DEVIATION * trip_median(d2);
+	v1 *= v1;
+	v2 *= v2;
+	if (v2 >= CURVED * v1)
+		return 0.0;
+	return sqrt((16 * v1 - v2) / 90);
 }
 
 /* The mean of the points within half of e's, a window cut the same on
@@ -96,7 +113,120 @@ void feed(struct hysteresis *h, double e, struct trip_track *t)
 	h->direction = -h->direction;
 }
 
+/* An altitude spike leaves and comes back faster than this many times the
+ * vertical pace around it allows, and by at least this much (metres). */
+const double SPIKE_RATIO = 3.0;
+const double SPIKE_LEAST = 20.0;
+/* The longest run of spiked altitudes. */
+const size_t SPIKE_RUN_MOST = 3;
+
+/* The elevations of a segment and their clock. */
+struct heights {
+	std::vector<size_t> point; /* index in pts */
+	std::vector<double> e, at, pace;
+};
+
+/* Whether the elevations run[from, to) all lie beyond both a and b
+ * (either may be missing: -1) by more than limit, on one side. */
+bool beyond(const struct heights &h, size_t from, size_t to, long a, long b,
+	    double limit)
+{
+	for (int side = -1; side <= 1; side += 2) {
+		bool all = true;
+		for (size_t j = from; j < to && all; j++)
+			for (long n : {a, b})
+				if (n >= 0 &&
+				    side * (h.e[j] - h.e[(size_t)n]) <= limit)
+					all = false;
+		if (all)
+			return true;
+	}
+	return false;
+}
+
+/* The limit for the elevations between a and b. */
+double spike_limit(const struct heights &h, size_t a, size_t b)
+{
+	return std::max(SPIKE_LEAST,
+			SPIKE_RATIO * h.pace[std::min(a, h.pace.size() - 1)] *
+			    (h.at[b] - h.at[a]));
+}
+
+/* Marks in bad the spikes of h: runs of one to SPIKE_RUN_MOST elevations
+ * inside that leave both neighbours by more than the limit on one side
+ * while those lie within half of it of each other; and such runs at the
+ * ends, beyond the elevation after (before) them, whose next step is
+ * none. */
+void find_spikes(const struct heights &h, std::vector<bool> &bad)
+{
+	size_t n = h.e.size();
+	for (size_t m = SPIKE_RUN_MOST; m >= 1; m--) {
+		if (m + 2 > n)
+			continue;
+		if (beyond(h, 0, m, -1, (long)m, spike_limit(h, 0, m)) &&
+		    fabs(h.e[m + 1] - h.e[m]) <= spike_limit(h, m, m + 1) / 2) {
+			std::fill(bad.begin(), bad.begin() + (ptrdiff_t)m, true);
+			break;
+		}
+	}
+	for (size_t m = SPIKE_RUN_MOST; m >= 1; m--) {
+		if (m + 2 > n || bad[n - m - 2])
+			continue;
+		size_t b = n - m - 1;
+		if (beyond(h, n - m, n, -1, (long)b, spike_limit(h, b, n - 1)) &&
+		    fabs(h.e[b] - h.e[b - 1]) <= spike_limit(h, b - 1, b) / 2) {
+			std::fill(bad.end() - (ptrdiff_t)m, bad.end(), true);
+			break;
+		}
+	}
+	size_t a = 0;
+	while (a < n && bad[a])
+		a++;
+	for (size_t i = a + 1; i + 1 < n && !bad[i];) {
+		size_t m = 1;
+		for (; m <= SPIKE_RUN_MOST && i + m < n && !bad[i + m]; m++) {
+			double limit = spike_limit(h, a, i + m);
+			if (fabs(h.e[i + m] - h.e[a]) <= limit / 2 &&
+			    beyond(h, i, i + m, (long)a, (long)(i + m), limit))
+				break;
+		}
+		if (m <= SPIKE_RUN_MOST && i + m < n && !bad[i + m]) {
+			std::fill(bad.begin() + (ptrdiff_t)i,
+				  bad.begin() + (ptrdiff_t)(i + m), true);
+			i += m;
+		} else {
+			a = i++;
+		}
+	}
+}
+
 }  // namespace
+
+__attribute__((noinline)) void trip_drop_spikes(
+    std::vector<struct trip_point> &pts, size_t first, size_t end,
+    const std::vector<double> &at)
+{
+	[[maybe_unused]] ieee_rounding guard;
+	struct heights h;
+	for (size_t i = first; i < end; i++)
+		if (pts[i].has_ele) {
+			h.point.push_back(i);
+			h.e.push_back(pts[i].ele);
+			h.at.push_back(at[i - first]);
+		}
+	size_t n = h.e.size();
+	if (n < 4)
+		return;
+	std::vector<double> rate(n - 1);
+	for (size_t k = 0; k + 1 < n; k++)
+		rate[k] = fabs(h.e[k + 1] - h.e[k]) / (h.at[k + 1] - h.at[k]);
+	h.pace = trip_window_median(rate);
+	std::vector<bool> bad(n, false);
+	find_spikes(h, bad);
+	for (size_t k = 0; k < n; k++)
+		if (bad[k])
+			pts[h.point[k]].has_ele = false;
+}
 
 __attribute__((noinline)) void trip_climb(
     const std::vector<struct trip_point> &pts, size_t first, size_t end,

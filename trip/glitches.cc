@@ -46,15 +46,36 @@ void mark(struct line &l, size_t from, size_t to)
 		l.bad[i] = true;
 }
 
-/* The head of the points [lo, hi): up to RUN_MOST points that the track
- * jumps away from, to run on at its pace. */
-void find_head(struct line &l, size_t lo, size_t hi)
+/* Whether the points a and b (a before b) are in step with each other:
+ * the way between them is no jump at the pace. */
+bool in_step(const struct line &l, size_t a, size_t b, double pace)
 {
+	return !trip_is_jump(trip_geodesic(l.point(a), l.point(b)),
+			     l.at[b] - l.at[a], pace);
+}
+
+/* Whether any of the points [from, to) is marked. */
+bool any_marked(const struct line &l, size_t from, size_t to)
+{
+	for (size_t i = from; i < to; i++)
+		if (l.bad[i])
+			return true;
+	return false;
+}
+
+/* The head of the points from lo: up to RUN_MOST points that the track
+ * jumps away from, to run on at its pace.  Where the first of them is in
+ * step with the track after the jump, the bad points are inside, for
+ * find_runs(). */
+void find_head(struct line &l, size_t lo)
+{
+	size_t n = l.bad.size();
 	for (size_t k = RUN_MOST; k >= 1; k--) {
-		if (lo + k + 3 > hi)
+		if (lo + k + 1 >= n || any_marked(l, lo, lo + k + 2))
 			continue;
 		double pace = l.pace[lo + k];
-		if (l.jump(lo + k - 1, pace) && !l.jump(lo + k, pace)) {
+		if (l.jump(lo + k - 1, pace) && !l.jump(lo + k, pace) &&
+		    (k == 1 || !in_step(l, lo, lo + k, pace))) {
 			mark(l, lo, lo + k);
 			return;
 		}
@@ -62,14 +83,16 @@ void find_head(struct line &l, size_t lo, size_t hi)
 }
 
 /* The tail: up to RUN_MOST points that the track jumps to at its end. */
-void find_tail(struct line &l, size_t lo, size_t hi)
+void find_tail(struct line &l)
 {
+	size_t n = l.bad.size();
 	for (size_t k = RUN_MOST; k >= 1; k--) {
-		if (lo + k + 3 > hi)
+		if (k + 2 > n || any_marked(l, n - k - 2, n))
 			continue;
-		double pace = l.pace[hi - k - 2];
-		if (l.jump(hi - k - 1, pace) && !l.jump(hi - k - 2, pace)) {
-			mark(l, hi - k, hi);
+		double pace = l.pace[n - k - 2];
+		if (l.jump(n - k - 1, pace) && !l.jump(n - k - 2, pace) &&
+		    (k == 1 || !in_step(l, n - k - 1, n - 1, pace))) {
+			mark(l, n - k, n);
 			return;
 		}
 	}
@@ -80,21 +103,18 @@ void find_tail(struct line &l, size_t lo, size_t hi)
  * fixes. */
 void find_ends(struct line &l, bool timed)
 {
-	size_t n = l.bad.size(), lo = 0;
+	size_t n = l.bad.size();
+	find_head(l, 0);
 	if (timed && n > 1) {
 		std::vector<double> dt(n - 1);
 		for (size_t s = 0; s + 1 < n; s++)
 			dt[s] = l.at[s + 1] - l.at[s];
 		std::vector<double> usual = trip_window_median(dt);
-		for (size_t s = 0; s + 1 < n; s++) {
-			if (dt[s] > GAP_LEAST && dt[s] > GAP_RATIO * usual[s]) {
-				find_head(l, lo, s + 1);
-				lo = s + 1;
-			}
-		}
+		for (size_t s = 0; s + 1 < n; s++)
+			if (dt[s] > GAP_LEAST && dt[s] > GAP_RATIO * usual[s])
+				find_head(l, s + 1);
 	}
-	find_head(l, lo, n);
-	find_tail(l, 0, n);
+	find_tail(l);
 }
 
 /* Runs of one to RUN_MOST points inside that the track leaves and comes

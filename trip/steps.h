@@ -54,23 +54,27 @@ struct trip_clock {
 };
 
 /*
- * Leaves out of the times of pts[first, end) (clears has_time) every point
- * whose time is out of order with its neighbours: one that does not lie
- * between the times of the points with a time before and after it while
- * those two are in order (at the ends, the two after it or before it).
+ * Leaves out of the times of pts[first, end) (clears has_time) every run
+ * of one to three points whose times are out of order with the points
+ * around it: none lies between the times of the points with a time before
+ * and after the run while those two are in order.  At the ends: a first
+ * time after the next while that one is in order with its next, or one at
+ * least an hour and a hundred usual time steps from its neighbour's (a
+ * stale clock); and the same for the last.
  */
 void trip_check_times(std::vector<struct trip_point> &pts, size_t first,
 		      size_t end);
 
 /*
- * Fills *c for pts[first, end).  A segment is timed when at least two and
- * at least half of its points have a time.  stamp: each point's time, a
- * point without one taking the time before it, a time that goes back (a
- * log without dates past midnight) taking the one before it; so a step's
- * time is the stamps' difference.  at: the stamps in seconds with the
+ * Fills *c for pts[first, end).  A segment is timed when at least two of
+ * its points have a time.  stamp: each point's time, a point without one
+ * taking the time before it, the times after one that goes back (a log
+ * without dates past midnight) going on from the one before it; so a
+ * step's time is the stamps' difference.  at: the stamps in seconds with the
  * points of one stamp spread evenly over the next second (or up to the next
  * stamp), the points without a time placed between their neighbours in
- * step; an untimed segment has one second a step.
+ * step, and beyond the first and last time at the mean step; an untimed
+ * segment has one second a step.
  */
 void trip_make_clock(const std::vector<struct trip_point> &pts, size_t first,
 		     size_t end, struct trip_clock *c);
@@ -122,6 +126,18 @@ size_t trip_find_glitches(const std::vector<struct trip_point> &pts,
  */
 void trip_move(std::vector<struct trip_point> &pts, size_t first, size_t end,
 	       const struct trip_line &l, double along0, struct trip_track *t);
+
+/*
+ * Leaves out of the elevations of pts[first, end) (clears has_ele), whose
+ * clock is at (from first), the altitude spikes: runs of one to three
+ * elevations that leave the elevations around them and come back faster
+ * than three times the vertical pace around them allows (the median rate
+ * of the 21 changes around) and by more than 20 m, as a receiver's 2D fix
+ * at 0 m gives; at the ends, runs beyond the elevation after (before)
+ * them.
+ */
+void trip_drop_spikes(std::vector<struct trip_point> &pts, size_t first,
+		      size_t end, const std::vector<double> &at);
 
 /* Adds the climb and descent of the elevations of pts[first, end) to t. */
 void trip_climb(const std::vector<struct trip_point> &pts, size_t first,

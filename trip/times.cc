@@ -19,26 +19,83 @@ __attribute__((noinline)) bool trip_is_jump(double len, double dt,
 	return len > TRIP_FIX_NOISE && len > TRIP_JUMP_RATIO * pace * dt;
 }
 
+namespace {
+
+/* A time that goes back by more than half a day is the next day's: a log
+ * without dates past midnight (hundredths). */
+const int64_t DAY = 86400 * 100, HALF_DAY = DAY / 2;
+/* Up to this many times in a row can be out of order. */
+const size_t TIME_RUN_MOST = 3;
+/* A first or last time at least this far (hundredths) and this many times
+ * the usual time step from its neighbour's is a stale clock's. */
+const int64_t END_GAP_LEAST = 3600 * 100;
+const int64_t END_GAP_RATIO = 100;
+
+/* Whether the times t[k, next) all lie outside [t[prev], t[next]] while
+ * those two are in order. */
+bool out_of_order(const std::vector<int64_t> &t, size_t prev, size_t k,
+		  size_t next)
+{
+	if (t[prev] > t[next])
+		return false;
+	for (size_t j = k; j < next; j++)
+		if (t[j] >= t[prev] && t[j] <= t[next])
+			return false;
+	return true;
+}
+
+/* The median of the steps between the times t. */
+int64_t usual_step(const std::vector<int64_t> &t)
+{
+	std::vector<int64_t> steps(t.size() - 1);
+	for (size_t k = 0; k + 1 < t.size(); k++)
+		steps[k] = t[k + 1] > t[k] ? t[k + 1] - t[k] : t[k] - t[k + 1];
+	size_t mid = steps.size() / 2;
+	std::nth_element(steps.begin(), steps.begin() + (ptrdiff_t)mid,
+			 steps.end());
+	return steps[mid];
+}
+
+/* Whether the end time a lies so far from its neighbour b's that a stale
+ * clock gave it. */
+bool stale_end(int64_t a, int64_t b, int64_t usual)
+{
+	int64_t gap = a > b ? a - b : b - a;
+	return gap >= END_GAP_LEAST && gap / END_GAP_RATIO > usual;
+}
+
+}  // namespace
+
 void trip_check_times(std::vector<struct trip_point> &pts, size_t first,
 		      size_t end)
 {
 	std::vector<size_t> timed;
+	std::vector<int64_t> t;
 	for (size_t i = first; i < end; i++)
-		if (pts[i].has_time)
+		if (pts[i].has_time) {
 			timed.push_back(i);
+			t.push_back(pts[i].centis);
+		}
 	size_t n = timed.size();
 	if (n < 3)
 		return;
-	auto t = [&](size_t k) { return pts[timed[k]].centis; };
 	std::vector<bool> off(n, false);
-	for (size_t k = 0; k < n; k++) {
-		if (k == 0)
-			off[k] = t(0) > t(1) && t(1) <= t(2);
-		else if (k + 1 == n)
-			off[k] = t(k) < t(k - 1) && t(k - 2) <= t(k - 1);
-		else
-			off[k] = t(k - 1) <= t(k + 1) &&
-				 (t(k) < t(k - 1) || t(k) > t(k + 1));
+	int64_t usual = usual_step(t);
+	off[0] = (t[0] > t[1] && t[1] <= t[2]) || stale_end(t[0], t[1], usual);
+	off[n - 1] = (t[n - 1] < t[n - 2] && t[n - 3] <= t[n - 2]) ||
+		     stale_end(t[n - 1], t[n - 2], usual);
+	size_t prev = off[0] ? 1 : 0;
+	for (size_t k = prev + 1; k + 1 < n; k++) {
+		for (size_t m = 1; m <= TIME_RUN_MOST && k + m < n; m++) {
+			if (off[k + m] || !out_of_order(t, prev, k, k + m))
+				continue;
+			for (size_t j = k; j < k + m; j++)
+				off[j] = true;
+			k += m - 1;
+			break;
+		}
+		if (!off[k])
+			prev = k;
 	}
 	for (size_t k = 0; k < n; k++)
 		if (off[k])
@@ -63,20 +120,34 @@ __attribute__((noinline)) void trip_make_clock(
 	for (size_t i = 0; i < n; i++)
 		if (pts[first + i].has_time)
 			with_time++;
-	c->timed = with_time >= 2 && 2 * with_time >= n;
+	c->timed = with_time >= 2;
 	if (!c->timed) {
 		for (size_t i = 0; i < n; i++)
 			c->at[i] = (double)i;
 		return;
 	}
-	/* The stamps, never going back. */
+	/* The stamps: a time that goes back by more than half a day is the
+	 * next day's (a log without dates past midnight); one that goes back
+	 * less takes the one before it, and the times after it go on from
+	 * there. */
 	bool started = false;
-	int64_t last = 0;
+	int64_t last = 0, offset = 0;
 	for (size_t i = 0; i < n; i++) {
 		const struct trip_point &p = pts[first + i];
 		if (p.has_time) {
 			c->valid[i] = true;
-			last = started ? std::max(last, p.centis) : p.centis;
+			int64_t stamp = p.centis + offset;
+			if (started && last - stamp > HALF_DAY) {
+				int64_t days =
+				    (last - stamp - HALF_DAY + DAY - 1) / DAY;
+				offset += days * DAY;
+				stamp += days * DAY;
+			}
+			if (started && stamp < last) {
+				offset += last - stamp;
+				stamp = last;
+			}
+			last = stamp;
 			started = true;
 		}
 		c->stamp[i] = last;
@@ -102,16 +173,19 @@ __attribute__((noinline)) void trip_make_clock(
 			    base + span * (double)(j - k) / (double)(run - k);
 		k = run;
 	}
-	/* The points without a time, in step between their neighbours; one
-	 * second a step before the first time and after the last.  Those
-	 * before the first time take its stamp. */
+	/* The points without a time, in step between their neighbours, and
+	 * before the first time and after the last at the mean step between
+	 * them.  Those before the first time take its stamp. */
 	size_t head = timed.front(), tail = timed.back();
 	for (size_t i = 0; i < head; i++)
 		c->stamp[i] = c->stamp[head];
+	double step = timed.size() > 1 ? (c->at[tail] - c->at[head]) /
+					     (double)(tail - head)
+				       : 1.0;
 	for (size_t i = 0; i < head; i++)
-		c->at[i] = c->at[head] - (double)(head - i);
+		c->at[i] = c->at[head] - step * (double)(head - i);
 	for (size_t i = tail + 1; i < n; i++)
-		c->at[i] = c->at[tail] + (double)(i - tail);
+		c->at[i] = c->at[tail] + step * (double)(i - tail);
 	for (size_t k = 0; k + 1 < timed.size(); k++) {
 		size_t a = timed[k], b = timed[k + 1];
 		for (size_t i = a + 1; i < b; i++)

@@ -91,6 +91,7 @@ void work_out_segment(std::vector<struct trip_point> &c, size_t first,
 		++*kept;
 	}
 	trip_move(c, base, *kept, line, along0, t);
+	trip_drop_spikes(c, base, *kept, line.clock.at);
 	trip_climb(c, base, *kept, t);
 }
 
