@@ -193,8 +193,6 @@ static int put_in_place(struct batch *b)
 	std::vector<const struct replace_file *> files;
 	for (size_t i = 0; i < b->count; i++)
 		files.push_back(&b->outputs[i].out);
-	if (files.size() > 1)
-		replace_sync_file_systems(files.data(), files.size());
 	int result = 0;
 	for (size_t i = 0; i < b->count; i++)
 		if (finish_output(&b->outputs[i].out, 0,
@@ -228,6 +226,7 @@ static int write_log(const struct export_format *format, struct pdb *db,
 		finish_output(&w.out, -1, w.label.c_str(), false);
 		return -1;
 	}
+	replace_start_sync(&w.out);
 	b->count++;
 	return 0;
 }

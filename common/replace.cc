@@ -221,28 +221,13 @@ int replace_commit(struct replace_file *rf)
 	return 0;
 }
 
-void replace_sync_file_systems(const struct replace_file *const *rfs,
-			       size_t count)
+void replace_start_sync(const struct replace_file *rf)
 {
-#ifdef __linux__
-	for (size_t i = 0; i < count; i++) {
-		struct stat st;
-		if (rfs[i]->in_place || fstat(rfs[i]->fd, &st) < 0)
-			continue;
-		/* Once for each file system: the first of its outputs. */
-		bool first = true;
-		for (size_t j = 0; j < i && first; j++) {
-			struct stat earlier;
-			first = rfs[j]->in_place ||
-				fstat(rfs[j]->fd, &earlier) < 0 ||
-				earlier.st_dev != st.st_dev;
-		}
-		if (first)
-			syncfs(rfs[i]->fd);
-	}
+#ifdef SYNC_FILE_RANGE_WRITE
+	if (!rf->in_place)
+		sync_file_range(rf->fd, 0, 0, SYNC_FILE_RANGE_WRITE);
 #else
-	(void)rfs;
-	(void)count;
+	(void)rf;
 #endif
 }
 

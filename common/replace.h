@@ -73,15 +73,13 @@ void replace_sync_directories(const struct replace_file *const *rfs,
 			      size_t count);
 
 /*
- * Before replace_sync() of each of the count outputs at rfs, all still
- * open and written: flushes each file system that holds them at once,
- * where the system can, so that the flushes of the files themselves,
- * which follow and report their errors, find little left to do.  Many
- * outputs are then flushed in about the time of one.  Nothing is
- * reported; outputs written in place are left alone.
+ * Starts flushing what was written to stable storage without waiting for
+ * it, where the system can.  Outputs started one after the other and then
+ * each flushed with replace_sync() share most of the cost of the flushes:
+ * many are flushed in about the time of one.  Does nothing for an output
+ * written in place.
  */
-void replace_sync_file_systems(const struct replace_file *const *rfs,
-			       size_t count);
+void replace_start_sync(const struct replace_file *rf);
 
 /*
  * Gives the output up after a failure: removes the temporary file, so that
