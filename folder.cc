@@ -193,10 +193,16 @@ static int put_in_place(struct batch *b)
 	std::vector<const struct replace_file *> files;
 	for (size_t i = 0; i < b->count; i++)
 		files.push_back(&b->outputs[i].out);
+	/* Every flush before the first rename, which would make the next
+	 * flush wait for it. */
+	std::vector<int> flushed;
+	for (size_t i = 0; i < b->count; i++)
+		flushed.push_back(flush_output(&b->outputs[i].out,
+					       b->outputs[i].label.c_str()));
 	int result = 0;
 	for (size_t i = 0; i < b->count; i++)
-		if (finish_output(&b->outputs[i].out, 0,
-				  b->outputs[i].label.c_str(), false) != 0)
+		if (close_output(&b->outputs[i].out, flushed[i],
+				 b->outputs[i].label.c_str(), false) != 0)
 			result = -1;
 	replace_sync_directories(files.data(), files.size());
 	b->count = 0;
@@ -223,7 +229,7 @@ static int write_log(const struct export_format *format, struct pdb *db,
 	/* A writer tells of its failure without the file's name. */
 	if (format->writer(db, w.out.fd) != 0) {
 		tell(format, output, "not written");
-		finish_output(&w.out, -1, w.label.c_str(), false);
+		close_output(&w.out, -1, w.label.c_str(), false);
 		return -1;
 	}
 	replace_start_sync(&w.out);

@@ -111,26 +111,36 @@ static void report_failed_call(const char *label, const char *call)
 		fprintf(stderr, "%s: %s: %s\n", label, call, strerror(errno));
 }
 
-int finish_output(struct replace_file *out, int written, const char *label,
-		  bool sync_directory)
+int flush_output(struct replace_file *out, const char *label)
 {
-	int status = written == 0 ? 0 : 1;
-	if (status == 0 && replace_sync(out) < 0) {
-		report_failed_call(label, "fsync");
-		status = 1;
-	}
+	if (replace_sync(out) == 0)
+		return 0;
+	report_failed_call(label, "fsync");
+	return -1;
+}
+
+int close_output(struct replace_file *out, int flushed, const char *label,
+		 bool sync_directory)
+{
+	int result = flushed == 0 ? 0 : -1;
 	if (close(out->fd) < 0) {
 		report_failed_call(label, "close");
-		status = 1;
+		result = -1;
 	}
-	if (status == 0 && (sync_directory ? replace_commit(out)
+	if (result == 0 && (sync_directory ? replace_commit(out)
 					   : replace_rename(out)) < 0) {
 		report_failed_call(label, "rename");
-		status = 1;
+		result = -1;
 	}
-	if (status != 0)
+	if (result != 0)
 		replace_abort(out);
-	return status;
+	return result;
+}
+
+int finish_output(struct replace_file *out, int written)
+{
+	int flushed = written == 0 ? flush_output(out, NULL) : -1;
+	return close_output(out, flushed, NULL, true) == 0 ? 0 : 1;
 }
 
 /* True when both names exist and are one file. */
@@ -160,7 +170,7 @@ int export_track_log(const char *inpath, const char *outpath,
 	struct replace_file out;
 	int fd = create_output(&out, outpath, &input);
 	int status =
-	    fd < 0 ? 1 : finish_output(&out, format->writer(db, fd), NULL, true);
+	    fd < 0 ? 1 : finish_output(&out, format->writer(db, fd));
 	free_pdb(db);
 	return status;
 }

@@ -70,17 +70,30 @@ int create_output(struct replace_file *out, const char *path,
 		  const struct stat *input);
 
 /*
- * Ends the output after a writer returned written (0 or -1): flushes it to
- * stable storage, closes it and puts it in its place, with the flush of
- * its directory unless the caller does that (see
- * replace_sync_directories());
- * after a failure the output name keeps what it held.  Returns the exit
- * status: 0 when every step succeeded, else 1.  A failed step is reported
- * under its call's name ("fsync: " and the system's text), after label and
- * ": " when label is not null.
+ * Flushes the written output to stable storage (replace_sync()).  Returns
+ * 0, or -1 after "fsync: " and the system's text, after label and ": "
+ * when label is not null.
  */
-int finish_output(struct replace_file *out, int written, const char *label,
-		  bool sync_directory);
+int flush_output(struct replace_file *out, const char *label);
+
+/*
+ * Closes the output and, when flushed is 0 (flush_output() succeeded),
+ * puts it in its place, with the flush of its directory unless the caller
+ * does that (see replace_sync_directories()); otherwise, and after a
+ * failure, the output name keeps what it held.  Returns 0 when the output
+ * took its place, else -1; a failed step is reported as by flush_output()
+ * under its call's name ("close", "rename").
+ */
+int close_output(struct replace_file *out, int flushed, const char *label,
+		 bool sync_directory);
+
+/*
+ * Ends the output of a single run after a writer returned written (0 or
+ * -1): flush_output() and close_output(), with the flush of its
+ * directory.  Returns the exit status: 0 when every step succeeded, else
+ * 1.  Failures are told without a label.
+ */
+int finish_output(struct replace_file *out, int written);
 
 /*
  * The whole export of a single run: refuses an output that is a Palm
