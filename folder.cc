@@ -91,8 +91,9 @@ static size_t count_clashes(const struct export_format *format,
 			first = i;
 			continue;
 		}
-		fprintf(stderr, "%s: %s and %s would both be written to %s; nothing "
-			"exported\n",
+		fprintf(stderr,
+			"%s: %s and %s would both be written to %s; "
+			"nothing exported\n",
 			format->prog,
 			quoted_name(files[outputs[first].second]).c_str(),
 			quoted_name(files[outputs[i].second]).c_str(),

@@ -207,7 +207,8 @@ void replace_sync_directories(const struct replace_file *const *rfs,
 			continue;
 		bool first = true;
 		for (size_t j = 0; j < i && first; j++)
-			first = !rfs[j]->renamed || !same_directory(rfs[j], rfs[i]);
+			first = !rfs[j]->renamed ||
+				!same_directory(rfs[j], rfs[i]);
 		if (first)
 			sync_directory(rfs[i]->target);
 	}

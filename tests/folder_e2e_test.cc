@@ -180,7 +180,8 @@ TEST_F(Folder, EachFileOfABackupFolder)
 		EXPECT_EQ(names("out"), written);  // no temporary file left
 		for (const Row &row : rows) {
 			if (!row.output.empty()) {
-				EXPECT_EQ(read_file(dir / ("out/" + row.output)),
+				std::string out = "out/" + row.output;
+				EXPECT_EQ(read_file(dir / out),
 					  single("gpx", "Backup/" + row.name))
 				    << row.name;
 			}
@@ -392,13 +393,14 @@ TEST_F(Folder, OutputsThatAreDatabasesAreNeverReplaced)
 		EXPECT_EQ(r.err, row.err);
 		EXPECT_EQ(names("Backup"), backup);
 		for (const std::string &n : backup)
-			EXPECT_EQ(read_file(dir / ("Backup/" + n)), before[n]) << n;
+			EXPECT_EQ(read_file(dir / ("Backup/" + n)), before[n])
+			    << n;
 	}
 	EXPECT_EQ(read_file(dir / "out/a.gpx"), log_of(4));
 	EXPECT_EQ(names("out"), (std::vector<std::string>{"a.gpx", "b.gpx"}));
 	EXPECT_EQ(read_file(dir / "out/b.gpx"), gpx_b);
-	EXPECT_EQ(names("."), (std::vector<std::string>{"Backup", "link.gpx",
-							 "out", "x", "y", "z"}));
+	EXPECT_EQ(names("."), (std::vector<std::string>{
+				  "Backup", "link.gpx", "out", "x", "y", "z"}));
 }
 
 // A FIFO as the output is written as before, and never read to find a
