@@ -1,20 +1,61 @@
 /* SPDX-License-Identifier: MIT */
 #include "frontend.h"
 
+#include <errno.h>
 #include <fcntl.h>
 #include <stdio.h>
+#include <string.h>
 #include <sys/stat.h>
 #include <unistd.h>
+
+#include "quote.h"
 
 static const udword WEXLAR_CREATOR = PALM_FOURCC('W', 'x', 'l', '1');
 static const udword TRACK_LOG_TYPE = PALM_FOURCC('D', 'A', 'T', 'A');
 
+std::string quoted_name(const char *path)
+{
+	size_t len = strlen(path);
+	std::string text(WEXLAR_QUOTED_SIZE(len), '\0');
+	text.resize(wexlar_quote(&text[0], path, len));
+	return text;
+}
+
 /* A resource database is no track log, whatever its codes say: the
  * writers walk a record list. */
-static bool is_track_log(const struct pdb *db)
+bool is_track_log(const struct pdb *db)
 {
 	return db->creator == WEXLAR_CREATOR && db->type == TRACK_LOG_TYPE &&
 	       !IS_RSRC_DB(db);
+}
+
+static void ignore_message(void *, const char *) {}
+
+struct pdb *read_quietly(int fd)
+{
+	pdb_SetMessageSink(ignore_message, NULL);
+	struct pdb *db = pdb_Read(fd);
+	pdb_SetMessageSink(NULL, NULL);
+	return db;
+}
+
+bool is_palm_database(const char *path)
+{
+	struct stat st;
+	if (stat(path, &st) < 0 || !S_ISREG(st.st_mode) ||
+	    st.st_size < PDB_INDEX_START)
+		return false;
+	/* Not blocking: the name may have become a FIFO since. */
+	int fd = open(path, O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+	if (fd < 0)
+		return false;
+	struct pdb *db = NULL;
+	if (fstat(fd, &st) == 0 && S_ISREG(st.st_mode))
+		db = read_quietly(fd);
+	close(fd);
+	bool database = db != NULL;
+	free_pdb(db);
+	return database;
 }
 
 struct pdb *load_track_log(const char *path, struct stat *st)
@@ -61,36 +102,75 @@ int create_output(struct replace_file *out, const char *path,
 	return fd;
 }
 
+/* "label: call: text of errno", or "call: text" without a label. */
+static void report_failed_call(const char *label, const char *call)
+{
+	if (label == NULL)
+		perror(call);
+	else
+		fprintf(stderr, "%s: %s: %s\n", label, call, strerror(errno));
+}
+
+int flush_output(struct replace_file *out, const char *label)
+{
+	if (replace_sync(out) == 0)
+		return 0;
+	report_failed_call(label, "fsync");
+	return -1;
+}
+
+int close_output(struct replace_file *out, int flushed, const char *label,
+		 bool sync_directory)
+{
+	int result = flushed == 0 ? 0 : -1;
+	if (close(out->fd) < 0) {
+		report_failed_call(label, "close");
+		result = -1;
+	}
+	if (result == 0 && (sync_directory ? replace_commit(out)
+					   : replace_rename(out)) < 0) {
+		report_failed_call(label, "rename");
+		result = -1;
+	}
+	if (result != 0)
+		replace_abort(out);
+	return result;
+}
+
 int finish_output(struct replace_file *out, int written)
 {
-	int status = written == 0 ? 0 : 1;
-	if (status == 0 && replace_sync(out) < 0) {
-		perror("fsync");
-		status = 1;
-	}
-	if (close(out->fd) < 0) {
-		perror("close");
-		status = 1;
-	}
-	if (status == 0 && replace_commit(out) < 0) {
-		perror("rename");
-		status = 1;
-	}
-	if (status != 0)
-		replace_abort(out);
-	return status;
+	int flushed = written == 0 ? flush_output(out, NULL) : -1;
+	return close_output(out, flushed, NULL, true) == 0 ? 0 : 1;
+}
+
+/* True when both names exist and are one file. */
+static bool same_file(const char *a, const char *b)
+{
+	struct stat sa, sb;
+	return stat(a, &sa) == 0 && stat(b, &sb) == 0 &&
+	       sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
 }
 
 int export_track_log(const char *inpath, const char *outpath,
-		     _parsewexlarffile writer)
+		     const struct export_format *format)
 {
+	/* The output that is the input itself is told as such below. */
+	if (!same_file(inpath, outpath) && is_palm_database(outpath)) {
+		fprintf(stderr,
+			"%s: %s is a Palm database; not replaced (to export "
+			"several logs: trkexport %s -t DIR FILE...)\n",
+			format->prog, quoted_name(outpath).c_str(),
+			format->word);
+		return 1;
+	}
 	struct stat input;
 	struct pdb *db = load_track_log(inpath, &input);
 	if (db == NULL)
 		return 1;
 	struct replace_file out;
 	int fd = create_output(&out, outpath, &input);
-	int status = fd < 0 ? 1 : finish_output(&out, writer(db, fd));
+	int status =
+	    fd < 0 ? 1 : finish_output(&out, format->writer(db, fd));
 	free_pdb(db);
 	return status;
 }

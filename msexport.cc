@@ -40,5 +40,8 @@ int main(int argc, char **argv)
 		       MAG_NAME_MAX);
 		return 1;
 	}
-	return export_track_log(argv[1], argv[2], write_named);
+	/* Several logs go out with trkexport's MapSend format. */
+	static const struct export_format format = {"msexport", "mapsend",
+						    write_named, ".trk"};
+	return export_track_log(argv[1], argv[2], &format);
 }

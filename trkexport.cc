@@ -1,15 +1,26 @@
 /* SPDX-License-Identifier: MIT */
 /*
  * trkexport: exports a Wexlar track log as a GPX track, CSV lines, a
- * MapSend track file or a page that shows the trip.
+ * MapSend track file or a page that shows the trip; with -t DIR, any
+ * number of logs into a directory in one run.
  */
 #include <stdio.h>
 #include <string.h>
 
+#include <vector>
+
+#include "folder.h"
 #include "frontend.h"
 #include "mag.h"
 #include "page.h"
 #include "version.h"
+
+static const char PROG[] = "trkexport";
+
+static const char FOLDER_USAGE[] =
+    "usage: trkexport track|gpx|csv|mapsend|html -t DIR FILE...\n";
+
+static const char TARGET_LONG[] = "target-directory";
 
 static void usage(const char *prog)
 {
@@ -17,37 +28,118 @@ static void usage(const char *prog)
 	       prog);
 }
 
-/* The writer for a format word, compared exactly; null for any other. */
-static _parsewexlarffile writer_for(const char *word)
+/* The format of a word, compared exactly; null for any other. */
+static const struct export_format *format_for(const char *word)
 {
-	static const struct {
-		const char *word;
-		_parsewexlarffile writer;
-	} formats[] = {
-		{"csv", parsewexlarfilecsv},
-		{"track", parsewexlarfilegpx},
-		{"gpx", parsewexlarfilegpx11},
-		{"mapsend", parsewexlarfileimapsend},
-		{"html", trip_write_page},
+	static const struct export_format formats[] = {
+	    {PROG, "csv", parsewexlarfilecsv, ".csv"},
+	    {PROG, "track", parsewexlarfilegpx, ".gpx"},
+	    {PROG, "gpx", parsewexlarfilegpx11, ".gpx"},
+	    {PROG, "mapsend", parsewexlarfileimapsend, ".trk"},
+	    {PROG, "html", trip_write_page, ".html"},
 	};
 	for (const auto &f : formats)
 		if (strcmp(word, f.word) == 0)
-			return f.writer;
+			return &f;
 	return NULL;
+}
+
+/*
+ * The directory that arg names as a target-directory option: "-tDIR",
+ * "--target-directory=DIR" (the long name may be shortened, as GNU
+ * programs take it), or for "-t" and "--target-directory" alone the
+ * empty string, the directory being the next argument.  Null when arg is
+ * no such option.
+ */
+static const char *target_option(const char *arg)
+{
+	if (arg[0] != '-')
+		return NULL;
+	if (arg[1] == 't')
+		return arg + 2;
+	if (arg[1] != '-' || arg[2] == '\0')
+		return NULL;
+	const char *name = arg + 2;
+	size_t len = strcspn(name, "=");
+	if (len > strlen(TARGET_LONG) || strncmp(name, TARGET_LONG, len) != 0)
+		return NULL;
+	return name[len] == '=' ? name + len + 1 : "";
+}
+
+/* True when an argument before "--" asks for a target directory. */
+static bool wants_folder(int argc, char **argv)
+{
+	for (int i = 1; i < argc && strcmp(argv[i], "--") != 0; i++)
+		if (target_option(argv[i]) != NULL)
+			return true;
+	return false;
+}
+
+/* A wrong command line of the folder mode: its reason, with the argument
+ * it is about quoted, and the usage. */
+static int refuse(const char *what, const char *arg = NULL)
+{
+	fprintf(stderr, "%s: %s%s\n%s", PROG, what,
+		arg != NULL ? quoted_name(arg).c_str() : "", FOLDER_USAGE);
+	return 1;
+}
+
+/*
+ * trkexport FORMAT -t DIR FILE...: options anywhere before "--", which
+ * ends them.  Returns the exit status.
+ */
+static int export_folder(int argc, char **argv)
+{
+	const char *dir = NULL;
+	std::vector<char *> operands;
+	bool options = true;
+	for (int i = 1; i < argc; i++) {
+		const char *arg = argv[i];
+		if (options && strcmp(arg, "--") == 0) {
+			options = false;
+			continue;
+		}
+		if (!options || arg[0] != '-' || arg[1] == '\0') {
+			operands.push_back(argv[i]);
+			continue;
+		}
+		const char *value = target_option(arg);
+		if (value == NULL)
+			return refuse("unknown option ", arg);
+		if (dir != NULL)
+			return refuse("more than one target directory");
+		if (*value == '\0' && strchr(arg, '=') == NULL) {
+			if (++i == argc)
+				return refuse("a directory must follow ", arg);
+			value = argv[i];
+		}
+		dir = value;
+	}
+	if (operands.empty())
+		return refuse("no format given");
+	const struct export_format *format = format_for(operands[0]);
+	if (format == NULL)
+		return refuse("unknown format ", operands[0]);
+	if (operands.size() == 1)
+		return refuse("no track log given");
+	return export_to_folder(format, dir, operands.data() + 1,
+				operands.size() - 1, NULL);
 }
 
 int main(int argc, char **argv)
 {
 	if (wants_version(argc, argv))
-		return print_version("trkexport");
+		return print_version(PROG);
+	if (wants_folder(argc, argv))
+		return export_folder(argc, argv);
 	if (argc < 4) {
-		usage(argc > 0 ? argv[0] : "trkexport");
+		usage(argc > 0 ? argv[0] : PROG);
 		return 1;
 	}
-	_parsewexlarffile writer = writer_for(argv[1]);
-	if (writer == NULL) {
+	const struct export_format *format = format_for(argv[1]);
+	if (format == NULL) {
 		printf("Unknown ouputformat \"%s\"\n", argv[1]);
 		return 1;
 	}
-	return export_track_log(argv[2], argv[3], writer);
+	return export_track_log(argv[2], argv[3], format);
 }

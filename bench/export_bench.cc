@@ -1,7 +1,8 @@
 // SPDX-License-Identifier: MIT
 // Loading and exporting a track log of 1k, 8k and 65535 records (the most a
 // database holds), in process and as whole program runs, beside GPSBabel
-// converting the same points from Magellan text to GPX; and importing GPX
+// converting the same points from Magellan text to GPX; a folder of 1000
+// logs exported in one run and in a run for each; and importing GPX
 // documents of as many track points, beside GPSBabel turning them into
 // Magellan text.
 #include <benchmark/benchmark.h>
@@ -12,6 +13,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <map>
 #include <string>
@@ -229,6 +231,74 @@ void BM_Trkinfo(benchmark::State &state)
 	run_program(state, {TRKINFO, f.pdb});
 }
 
+// Points of each log of the folder below.
+const int FOLDER_LOG_POINTS = 300;
+const std::string FOLDER_OUT = "/tmp/wexlar-bench-folder-out";
+
+// n logs of 300 points, as a backup folder holds them, and an empty
+// directory for their exports; made once per n.
+const std::vector<std::string> &folder_logs(int n)
+{
+	static std::map<int, std::vector<std::string>> made;
+	auto it = made.find(n);
+	if (it != made.end())
+		return it->second;
+	std::string dir = "/tmp/wexlar-bench-folder-" + std::to_string(n);
+	mkdir(dir.c_str(), 0700);
+	mkdir(FOLDER_OUT.c_str(), 0700);
+	FILE *in = fopen(files(FOLDER_LOG_POINTS).pdb.c_str(), "rb");
+	std::string bytes;
+	char buf[65536];
+	for (size_t got; (got = fread(buf, 1, sizeof buf, in)) > 0;)
+		bytes.append(buf, got);
+	fclose(in);
+	std::vector<std::string> logs;
+	for (int i = 0; i < n; i++) {
+		logs.push_back(dir + "/log" + std::to_string(i) + ".pdb");
+		FILE *out = fopen(logs.back().c_str(), "wb");
+		fwrite(bytes.data(), 1, bytes.size(), out);
+		fclose(out);
+	}
+	return made[n] = logs;
+}
+
+// The whole folder in one run of trkexport gpx -t (at most half the time
+// of a run for each log, and at most 32 MiB).
+void BM_TrkexportFolder(benchmark::State &state)
+{
+	std::vector<std::string> args = {TRKEXPORT, "gpx", "-t", FOLDER_OUT};
+	const std::vector<std::string> &logs = folder_logs((int)state.range(0));
+	args.insert(args.end(), logs.begin(), logs.end());
+	run_program(state, args);
+}
+
+// The same folder in a run of trkexport gpx for each log, as a shell loop
+// does it; the peak is that of the largest run.
+void BM_TrkexportFolderSingleRuns(benchmark::State &state)
+{
+	const std::vector<std::string> &logs = folder_logs((int)state.range(0));
+	long peak = 0;
+	for (auto _ : state) {
+		double total = 0;
+		for (size_t i = 0; i < logs.size(); i++) {
+			long run_peak;
+			std::string out =
+			    FOLDER_OUT + "/log" + std::to_string(i) + ".gpx";
+			double secs =
+			    run_timed({TRKEXPORT, "gpx", logs[i], out}, &run_peak);
+			if (secs < 0) {
+				state.SkipWithError("trkexport failed");
+				return;
+			}
+			total += secs;
+			peak = std::max(peak, run_peak);
+		}
+		state.SetIterationTime(total);
+	}
+	state.counters["peak_MiB"] = (double)peak / 1024;
+	state.SetItemsProcessed(state.iterations() * state.range(0));
+}
+
 void BM_GpsbabelGpx(benchmark::State &state)
 {
 	const Files &f = files((int)state.range(0));
@@ -308,6 +378,10 @@ BENCHMARK(BM_TrkexportMapSend)
 BENCHMARK(BM_TrkexportHtml)->SIZES->UseManualTime()
     ->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Trkinfo)->SIZES->UseManualTime()->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_TrkexportFolder)->Arg(1000)->Iterations(3)->UseManualTime()
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_TrkexportFolderSingleRuns)->Arg(1000)->Iterations(3)
+    ->UseManualTime()->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_GpsbabelGpx)->SIZES->UseManualTime()->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Gpximport)->SIZES->UseManualTime()->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_GpximportSameNames)->SIZES->UseManualTime()

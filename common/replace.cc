@@ -135,6 +135,7 @@ int replace_open(struct replace_file *rf, const char *path, mode_t mode)
 	struct stat st;
 	bool exists;
 	rf->in_place = 1;
+	rf->renamed = 0;
 	rf->temp[0] = '\0';
 	if (resolve(path, rf->target) == 0 &&
 	    replaceable(rf->target, &st, &exists)) {
@@ -176,7 +177,7 @@ static void sync_directory(const char *target)
 	}
 }
 
-int replace_commit(struct replace_file *rf)
+int replace_rename(struct replace_file *rf)
 {
 	if (rf->in_place)
 		return 0;
@@ -185,8 +186,50 @@ int replace_commit(struct replace_file *rf)
 		return -1;
 	}
 	rf->in_place = 1;
+	rf->renamed = 1;
+	return 0;
+}
+
+/* True when the output names a and b lie in one directory (as named). */
+static bool same_directory(const struct replace_file *a,
+			   const struct replace_file *b)
+{
+	size_t n = dir_length(a->target);
+	return n == dir_length(b->target) &&
+	       memcmp(a->target, b->target, n) == 0;
+}
+
+void replace_sync_directories(const struct replace_file *const *rfs,
+			      size_t count)
+{
+	for (size_t i = 0; i < count; i++) {
+		if (!rfs[i]->renamed)
+			continue;
+		bool first = true;
+		for (size_t j = 0; j < i && first; j++)
+			first = !rfs[j]->renamed ||
+				!same_directory(rfs[j], rfs[i]);
+		if (first)
+			sync_directory(rfs[i]->target);
+	}
+}
+
+int replace_commit(struct replace_file *rf)
+{
+	if (replace_rename(rf) < 0)
+		return -1;
 	sync_directory(rf->target);
 	return 0;
+}
+
+void replace_start_sync(const struct replace_file *rf)
+{
+#ifdef SYNC_FILE_RANGE_WRITE
+	if (!rf->in_place)
+		sync_file_range(rf->fd, 0, 0, SYNC_FILE_RANGE_WRITE);
+#else
+	(void)rf;
+#endif
 }
 
 void replace_abort(struct replace_file *rf)

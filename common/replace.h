@@ -19,11 +19,13 @@
 #define COMMON_REPLACE_H
 
 #include <limits.h>
+#include <stddef.h>
 #include <sys/types.h>
 
 struct replace_file {
 	int fd;
 	int in_place;		    /* 1: fd is the output itself */
+	int renamed;		    /* 1: the temporary file took the name */
 	char target[PATH_MAX];	    /* the file that the temporary replaces */
 	char temp[PATH_MAX];	    /* the temporary file's name */
 };
@@ -52,6 +54,32 @@ int replace_sync(struct replace_file *rf);
  * name is then as it was).  Does nothing for an output written in place.
  */
 int replace_commit(struct replace_file *rf);
+
+/*
+ * As replace_commit(), but leaves the flush of the directory to
+ * replace_sync_directories(), so that outputs renamed into one directory
+ * share one.  Returns 0, or -1 with errno set after removing the temporary
+ * file.
+ */
+int replace_rename(struct replace_file *rf);
+
+/*
+ * Flushes the directories that hold the output names of the count outputs
+ * at rfs, each directory once, after replace_rename() of each; where that
+ * is not possible the renames stand all the same.  Outputs that were not
+ * renamed are left alone.
+ */
+void replace_sync_directories(const struct replace_file *const *rfs,
+			      size_t count);
+
+/*
+ * Starts flushing what was written to stable storage without waiting for
+ * it, where the system can.  Outputs started one after the other and then
+ * each flushed with replace_sync() share most of the cost of the flushes:
+ * many are flushed in about the time of one.  Does nothing for an output
+ * written in place.
+ */
+void replace_start_sync(const struct replace_file *rf);
 
 /*
  * Gives the output up after a failure: removes the temporary file, so that

@@ -1,6 +1,7 @@
 /* SPDX-License-Identifier: MIT */
 /* The database model: construction, release and the record list. */
 #include "pdb.h"
+#include "report.h"
 
 #include <stdlib.h>
 #include <string.h>
@@ -202,7 +203,7 @@ struct pdb_record *new_Record(ubyte flags, ubyte category, udword id,
 	}
 	struct pdb_record *rec = (struct pdb_record *)pdb_malloc(sizeof *rec);
 	if (rec == NULL) {
-		fprintf(stderr, "%s: Out of memory.\n", "new_Record");
+		wexlar_report("%s: Out of memory.\n", "new_Record");
 		return NULL;
 	}
 	memset(rec, 0, sizeof *rec);
@@ -212,7 +213,7 @@ struct pdb_record *new_Record(ubyte flags, ubyte category, udword id,
 	bool failed;
 	rec->data = copy_data(data, len, &failed);
 	if (failed) {
-		fprintf(stderr, "%s: can't allocate data.\n", "new_Record");
+		wexlar_report("%s: can't allocate data.\n", "new_Record");
 		free(rec);
 		return NULL;
 	}
@@ -235,7 +236,7 @@ struct pdb_resource *new_Resource(udword type, uword id, uword len,
 	struct pdb_resource *rsrc =
 	    (struct pdb_resource *)pdb_malloc(sizeof *rsrc);
 	if (rsrc == NULL) {
-		fprintf(stderr, "%s: Out of memory.\n", "new_Resource");
+		wexlar_report("%s: Out of memory.\n", "new_Resource");
 		return NULL;
 	}
 	memset(rsrc, 0, sizeof *rsrc);
@@ -244,7 +245,7 @@ struct pdb_resource *new_Resource(udword type, uword id, uword len,
 	bool failed;
 	rsrc->data = copy_data(data, len, &failed);
 	if (failed) {
-		fprintf(stderr, "%s: can't allocate data.\n", "new_Resource");
+		wexlar_report("%s: can't allocate data.\n", "new_Resource");
 		free(rsrc);
 		return NULL;
 	}
@@ -257,7 +258,7 @@ struct pdb_record *pdb_CopyRecord(const struct pdb *db,
 {
 	struct pdb_record *copy = (struct pdb_record *)pdb_malloc(sizeof *copy);
 	if (copy == NULL) {
-		fprintf(stderr, "%s: Out of memory.\n", "pdb_CopyRecord");
+		wexlar_report("%s: Out of memory.\n", "pdb_CopyRecord");
 		return NULL;
 	}
 	memset(copy, 0, sizeof *copy);
@@ -268,7 +269,7 @@ struct pdb_record *pdb_CopyRecord(const struct pdb *db,
 	bool failed;
 	copy->data = copy_data(rec->data, rec->data_len, &failed);
 	if (failed) {
-		fprintf(stderr,
+		wexlar_report(
 			"%s: can't allocate record data for \"%.*s\".\n",
 			"pdb_CopyRecord", PDB_NAME_PRINT, db->name);
 		free(copy);
@@ -284,7 +285,7 @@ struct pdb_resource *pdb_CopyResource(const struct pdb *db,
 	struct pdb_resource *copy =
 	    (struct pdb_resource *)pdb_malloc(sizeof *copy);
 	if (copy == NULL) {
-		fprintf(stderr, "%s: Out of memory.\n", "pdb_CopyResource");
+		wexlar_report("%s: Out of memory.\n", "pdb_CopyResource");
 		return NULL;
 	}
 	memset(copy, 0, sizeof *copy);
@@ -294,7 +295,7 @@ struct pdb_resource *pdb_CopyResource(const struct pdb *db,
 	bool failed;
 	copy->data = copy_data(rsrc->data, rsrc->data_len, &failed);
 	if (failed) {
-		fprintf(stderr,
+		wexlar_report(
 			"%s: can't allocate resource data for \"%.*s\".\n",
 			"pdb_CopyResource", PDB_NAME_PRINT, db->name);
 		free(copy);

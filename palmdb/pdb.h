@@ -9,9 +9,10 @@
  * inserted.
  *
  * Operations returning int give 0 on success and -1 on failure; operations
- * returning a pointer give null on failure.  A failing operation prints its
- * own message on standard error first.  The library keeps static staging
- * buffers and one trace level, so one database is read or written at a time.
+ * returning a pointer give null on failure.  A failing operation reports its
+ * own message first, on standard error unless pdb_SetMessageSink() chose
+ * otherwise.  The library keeps static staging buffers, one trace level and
+ * one message sink, so one database is read or written at a time.
  */
 #ifndef PALMDB_PDB_H
 #define PALMDB_PDB_H
@@ -104,6 +105,24 @@ struct pdb {
  * above its threshold. */
 extern int pdb_trace;
 
+/*
+ * Receives one message of the library: text is a NUL-terminated line (a
+ * warning may hold two), ending in a newline, that lives only during the
+ * call.  context is what was given with the sink.
+ */
+typedef void (*pdb_message_sink)(void *context, const char *text);
+
+/*
+ * Chooses where the library's messages go from now on: every failure and
+ * warning that its functions report (the texts named in this header and
+ * the system's error texts) is handed to sink, one message per call, in
+ * the order they arise.  A sink must not call the library.  A null sink
+ * gives the default, standard error, with each text printed as it is
+ * (context is then not kept).  The trace that pdb_trace turns on goes to
+ * standard error whatever the sink.
+ */
+void pdb_SetMessageSink(pdb_message_sink sink, void *context);
+
 /* Attribute byte of a record index entry from flags and category, and back.
  * Bits 0x07 of flags never reach the byte; the category keeps 4 bits. */
 ubyte merge_attributes(ubyte flags, ubyte category);
@@ -136,8 +155,8 @@ int pdb_AppendResource(struct pdb *db, struct pdb_resource *newrsrc);
 /*
  * Loads the whole database from fd (open for reading, seekable, at the
  * start of the database).  Returns a new pdb that the caller owns, or null
- * after messages on standard error; nothing of a failed load survives.  The
- * descriptor is never closed.
+ * after its messages (to the sink, see pdb_SetMessageSink); nothing of a
+ * failed load survives.  The descriptor is never closed.
  */
 struct pdb *pdb_Read(int fd);
 
@@ -196,8 +215,8 @@ int pdb_InsertResource(struct pdb *db, struct pdb_resource *prev,
 /*
  * A new entry on no list, owned by the caller, with a copy of len bytes of
  * data (not read when len is 0; data is then null).  Fields are kept as
- * given; masking happens only in a file.  Null after "...: Out of memory."
- * or "...: can't allocate data." on standard error.
+ * given; masking happens only in a file.  Null after the message
+ * "...: Out of memory." or "...: can't allocate data.".
  */
 struct pdb_record *new_Record(ubyte flags, ubyte category, udword id,
 			      uword len, const ubyte *data);
@@ -207,8 +226,8 @@ struct pdb_resource *new_Resource(udword type, uword id, uword len,
 /*
  * A copy of one entry on no list, owned by the caller, with its own data
  * (null for length 0) and the source's offset.  db gives only the name in
- * the messages.  Null after "...: Out of memory." or "...: can't allocate
- * record data for ..." (resource data) on standard error.
+ * the messages.  Null after the message "...: Out of memory." or
+ * "...: can't allocate record data for ..." (resource data).
  */
 struct pdb_record *pdb_CopyRecord(const struct pdb *db,
 				  const struct pdb_record *rec);

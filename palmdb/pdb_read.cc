@@ -18,6 +18,7 @@
 
 #include "alloc.h"
 #include "pdb.h"
+#include "report.h"
 #include "fileio.h"
 #include "util.h"
 
@@ -130,7 +131,7 @@ static int src_seek(off_t offset)
 /* "tag: lseek: system text" on standard error; returns -1. */
 static int report_lseek(const char *tag)
 {
-	fprintf(stderr, "%s: lseek: %s\n", tag, strerror(errno));
+	wexlar_report("%s: lseek: %s\n", tag, strerror(errno));
 	return -1;
 }
 
@@ -271,14 +272,14 @@ static int load_rec_index(struct pdb *db)
 		struct pdb_record *rec =
 		    (struct pdb_record *)pdb_malloc(sizeof *rec);
 		if (rec == NULL) {
-			fprintf(stderr, "%s: Out of memory.\n",
+			wexlar_report("%s: Out of memory.\n",
 				"pdb_LoadRecIndex");
 			return -1;
 		}
 		memset(rec, 0, sizeof *rec);
 		ssize_t got = src_read(recentry_buf, sizeof recentry_buf);
 		if (got != (ssize_t)sizeof recentry_buf) {
-			fprintf(stderr,
+			wexlar_report(
 				"%s: error reading record index entry for "
 				"\"%.*s\" (%d bytes): %d.\n",
 				"LoadRecIndex", NAME_ARG(db),
@@ -350,7 +351,7 @@ static int position_at(const struct pdb *db, localID expected,
 	if (here == (off_t)expected)
 		return 0;
 	if (here > (off_t)expected)
-		fprintf(stderr,
+		wexlar_report(
 			"Warning: %s in \"%.*s\" isn't where I thought it "
 			"would be.\nExpected 0x%lx, but we're at 0x%lx.\n",
 			what, NAME_ARG(db), (unsigned long)expected,
@@ -389,11 +390,11 @@ static int load_block(struct pdb *db, const struct block *b,
 		return 0;
 	if (len < 0) {
 		/* An end before the start: no buffer can be had for that. */
-		fprintf(stderr, "%s: Out of memory.\n", b->func);
+		wexlar_report("%s: Out of memory.\n", b->func);
 		return -1;
 	}
 	if (position_at(db, offset, b->what) < 0) {
-		fprintf(stderr, b->notfound, NAME_ARG(db));
+		wexlar_report(b->notfound, NAME_ARG(db));
 		return -1;
 	}
 	if (!fits_in_file(db, offset, len)) {
@@ -402,7 +403,7 @@ static int load_block(struct pdb *db, const struct block *b,
 	}
 	*buf = pdb_malloc((size_t)len);
 	if (*buf == NULL) {
-		fprintf(stderr, "%s: Out of memory.\n", b->func);
+		wexlar_report("%s: Out of memory.\n", b->func);
 		return -1;
 	}
 	*len_out = (dword)len;
@@ -474,33 +475,33 @@ static int load_entry(const struct pdb *db, const struct entry_kind *k,
 	char what[32];
 	snprintf(what, sizeof what, "%s %d", k->noun, i);
 	if (position_at(db, offset, what) < 0) {
-		fprintf(stderr, "Can't find %s %d in \"%.*s\".\n", k->noun, i,
+		wexlar_report("Can't find %s %d in \"%.*s\".\n", k->noun, i,
 			NAME_ARG(db));
 		return -1;
 	}
 	int64_t span = end - (int64_t)offset;
 	if (span < 0 || span > MAX_ENTRY_LEN) {
-		fprintf(stderr, "Can't read %s %d in \"%.*s\".\n", k->noun, i,
+		wexlar_report("Can't read %s %d in \"%.*s\".\n", k->noun, i,
 			NAME_ARG(db));
 		return -1;
 	}
 	if (span == 0)
 		return 0;
 	if (!fits_in_file(db, offset, span)) {
-		fprintf(stderr, "Can't read %s %d in \"%.*s\".\n", k->noun, i,
+		wexlar_report("Can't read %s %d in \"%.*s\".\n", k->noun, i,
 			NAME_ARG(db));
 		wexlar_report_short_read(k->readtag, 0);
 		return -1;
 	}
 	*data = (ubyte *)pdb_malloc((size_t)span);
 	if (*data == NULL) {
-		fprintf(stderr, "%s: Out of memory.\n", k->func);
+		wexlar_report("%s: Out of memory.\n", k->func);
 		return -1;
 	}
 	*len_out = (uword)span;
 	ssize_t got = src_read(*data, (size_t)span);
 	if (got != span) {
-		fprintf(stderr, "Can't read %s %d in \"%.*s\".\n", k->noun, i,
+		wexlar_report("Can't read %s %d in \"%.*s\".\n", k->noun, i,
 			NAME_ARG(db));
 		wexlar_report_short_read(k->readtag, got);
 		return -1;
@@ -519,7 +520,7 @@ static int load_records(struct pdb *db)
 	struct pdb_record *rec = db->rec_index.rec;
 	for (int i = 0; i < db->numrecs; i++, rec = rec->next) {
 		if (rec == NULL) {
-			fprintf(stderr,
+			wexlar_report(
 				"Hey! I can't find the %dth record in "
 				"\"%.*s\"!\n",
 				i, NAME_ARG(db));
@@ -545,7 +546,7 @@ static int load_resources(struct pdb *db)
 	struct pdb_resource *rsrc = db->rec_index.rsrc;
 	for (int i = 0; i < db->numrecs; i++, rsrc = rsrc->next) {
 		if (rsrc == NULL) {
-			fprintf(stderr,
+			wexlar_report(
 				"Hey! I can't find the %dth resource in "
 				"\"%.*s\"!\n",
 				i, NAME_ARG(db));
@@ -613,7 +614,7 @@ static int step(int (*load)(int, struct pdb *), int fd, struct pdb *db,
 {
 	if (load(fd, db) == 0)
 		return 0;
-	fprintf(stderr, fail_fmt, NAME_ARG(db));
+	wexlar_report(fail_fmt, NAME_ARG(db));
 	return -1;
 }
 
@@ -622,7 +623,7 @@ static int step(int (*load)(int, struct pdb *), int fd, struct pdb *db,
 static struct pdb *read_steps(int fd, struct pdb *db)
 {
 	if (pdb_LoadHeader(fd, db) < 0) {
-		fprintf(stderr, "Can't load header.\n");
+		wexlar_report("Can't load header.\n");
 		free_pdb(db);
 		return NULL;
 	}
@@ -654,12 +655,12 @@ struct pdb *pdb_Read(int fd)
 		return NULL;
 	off_t length = get_file_length(fd);
 	if (length == -1) {
-		fprintf(stderr, "File isn't seekable.\n");
+		wexlar_report("File isn't seekable.\n");
 		free_pdb(db);
 		return NULL;
 	}
 	if (length > INT32_MAX) {
-		fprintf(stderr,
+		wexlar_report(
 			"File is too large for a Palm database (%lld bytes, "
 			"at most %ld).\n",
 			(long long)length, (long)INT32_MAX);

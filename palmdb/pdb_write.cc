@@ -7,6 +7,7 @@
 #include <string.h>
 
 #include "pdb.h"
+#include "report.h"
 #include "fileio.h"
 #include "util.h"
 
@@ -29,8 +30,8 @@ static int put_piece(int fd, const struct pdb *db, const void *buf,
 {
 	if (wexlar_write_full(fd, buf, len) == (ssize_t)len)
 		return 0;
-	fprintf(stderr, what, "pdb_Write", PDB_NAME_PRINT, db->name);
-	perror("write");
+	wexlar_report(what, "pdb_Write", PDB_NAME_PRINT, db->name);
+	wexlar_report_errno("write");
 	return -1;
 }
 
@@ -41,8 +42,8 @@ static int check_block(const struct pdb *db, const void *block, dword len,
 	if (block == NULL || len >= 0)
 		return 0;
 	errno = EINVAL;
-	fprintf(stderr, what, "pdb_Write", PDB_NAME_PRINT, db->name);
-	perror("write");
+	wexlar_report(what, "pdb_Write", PDB_NAME_PRINT, db->name);
+	wexlar_report_errno("write");
 	return -1;
 }
 
@@ -108,7 +109,7 @@ int pdb_Write(const struct pdb *db, int fd)
 		for (const struct pdb_record *r = db->rec_index.rec; r;
 		     r = r->next) {
 			if (r->data_len == 0)
-				fprintf(stderr,
+				wexlar_report(
 					"\"%.*s\" record 0x%08lx has length "
 					"0.\n",
 					PDB_NAME_PRINT, db->name,

@@ -1,6 +1,7 @@
 /* SPDX-License-Identifier: MIT */
 #include "util.h"
 #include "fileio.h"
+#include "report.h"
 
 #include <errno.h>
 #include <string.h>
@@ -141,7 +142,7 @@ ssize_t wexlar_write_full(int fd, const void *buf, size_t len)
 void wexlar_report_short_read(const char *tag, ssize_t got)
 {
 	if (got < 0)
-		perror(tag);
+		wexlar_report_errno(tag);
 	else
-		fprintf(stderr, "%s: unexpected end of file\n", tag);
+		wexlar_report("%s: unexpected end of file\n", tag);
 }

@@ -139,7 +139,8 @@ TEST_F(Output, ReplacedOutputKeepsModeAndLinks)
 			write_file(file, EARLIER);
 			chmod(file.c_str(), c.mode);
 		}
-		// The earlier file is not even opened: a watcher sees nothing.
+		// The earlier file, too short to be a database, is not even opened
+		// (a longer one is read to tell): a watcher sees nothing.
 		int watch = inotify_init1(IN_NONBLOCK);
 		ASSERT_GE(watch, 0);
 		if (c.exists) {

@@ -23,6 +23,16 @@ struct Loaded {
 	std::string err;
 };
 
+// Keeps each message that the library hands to its sink.
+void collect(void *context, const char *text)
+{
+	static_cast<std::vector<std::string> *>(context)->push_back(text);
+}
+
+// Loads bytes twice: with the default sink, giving the text on standard
+// error, and with a sink of the test's, which must receive the same text,
+// each message a line of its own, while nothing reaches standard error
+// (but the trace, when it is on).
 Loaded load(const std::string &bytes)
 {
 	int fd = pdbfile::fd_with(bytes);
@@ -30,6 +40,24 @@ Loaded load(const std::string &bytes)
 	struct pdb *db = pdb_Read(fd);
 	std::string err = testing::internal::GetCapturedStderr();
 	close(fd);
+
+	std::vector<std::string> messages;
+	pdb_SetMessageSink(collect, &messages);
+	fd = pdbfile::fd_with(bytes);
+	testing::internal::CaptureStderr();
+	free_pdb(pdb_Read(fd));
+	std::string bypassed = testing::internal::GetCapturedStderr();
+	close(fd);
+	pdb_SetMessageSink(nullptr, nullptr);
+	std::string sunk;
+	for (const std::string &m : messages) {
+		EXPECT_EQ(m.back(), '\n') << m;
+		sunk += m;
+	}
+	if (pdb_trace == 0) {
+		EXPECT_EQ(bypassed, "");
+		EXPECT_EQ(sunk, err);
+	}
 	return {db, err};
 }
 
@@ -319,7 +347,8 @@ TEST(Reader, HugeBlockClaimFailsWithoutAllocating)
 	pdb_FailAllocation(0);
 	Loaded r = load(f);
 	EXPECT_EQ(r.db, nullptr);
-	EXPECT_EQ(pdb_AllocationCount(), 1u);  // the pdb itself, nothing more
+	// The pdb itself, nothing more, in each of the two reads of load().
+	EXPECT_EQ(pdb_AllocationCount(), 2u);
 	EXPECT_EQ(r.err, "pdb_LoadAppBlock: read: unexpected end of file\n"
 			 "Can't read AppInfo block for \"test\".\n");
 }

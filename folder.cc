@@ -1,0 +1,272 @@
+/* SPDX-License-Identifier: MIT */
+#include "folder.h"
+
+#include <errno.h>
+#include <fcntl.h>
+#include <stdio.h>
+#include <string.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <string>
+#include <vector>
+
+#include "quote.h"
+
+/* The suffixes of a database's file name that its output name drops. */
+static const char *const DATABASE_SUFFIXES[] = {".pdb", ".PDB"};
+
+std::string folder_output_base(const char *path, const char *ext)
+{
+	std::string base = path;
+	while (base.size() > 1 && base.back() == '/')
+		base.pop_back();
+	size_t slash = base.rfind('/');
+	if (slash != std::string::npos && base.size() > 1)
+		base.erase(0, slash + 1);
+	for (const char *suffix : DATABASE_SUFFIXES) {
+		size_t n = strlen(suffix);
+		if (base.size() > n &&
+		    base.compare(base.size() - n, n, suffix) == 0) {
+			base.resize(base.size() - n);
+			break;
+		}
+	}
+	return base + ext;
+}
+
+/* dir and a base name joined by one '/'. */
+static std::string join(const char *dir, const std::string &base)
+{
+	std::string path = dir;
+	if (path.empty() || path.back() != '/')
+		path += '/';
+	return path + base;
+}
+
+/* "prog: "path": what" on standard error. */
+static void tell(const struct export_format *format, const char *path,
+		 const char *what)
+{
+	fprintf(stderr, "%s: %s: %s\n", format->prog,
+		quoted_name(path).c_str(), what);
+}
+
+/* Refuses a dir that is no directory.  0, or -1 after a line. */
+static int check_directory(const struct export_format *format,
+			   const char *dir)
+{
+	struct stat st;
+	if (stat(dir, &st) < 0) {
+		tell(format, dir, strerror(errno));
+		return -1;
+	}
+	if (!S_ISDIR(st.st_mode)) {
+		tell(format, dir, strerror(ENOTDIR));
+		return -1;
+	}
+	return 0;
+}
+
+/*
+ * Tells of every two files that would go to the same output: a line for
+ * each file after the first of its name.  Returns the number of clashes.
+ * Only the output names are kept, one string a file.
+ */
+static size_t count_clashes(const struct export_format *format,
+			    const char *dir, char *const *files, size_t count)
+{
+	std::vector<std::pair<std::string, size_t>> outputs;
+	outputs.reserve(count);
+	for (size_t i = 0; i < count; i++)
+		outputs.emplace_back(folder_output_base(files[i], format->ext),
+				     i);
+	/* By name, then in command-line order within a name. */
+	std::sort(outputs.begin(), outputs.end());
+	size_t clashes = 0;
+	size_t first = 0;  /* the first file of the current name */
+	for (size_t i = 1; i < outputs.size(); i++) {
+		if (outputs[i].first != outputs[first].first) {
+			first = i;
+			continue;
+		}
+		fprintf(stderr,
+			"%s: %s and %s would both be written to %s; "
+			"nothing exported\n",
+			format->prog,
+			quoted_name(files[outputs[first].second]).c_str(),
+			quoted_name(files[outputs[i].second]).c_str(),
+			quoted_name(join(dir, outputs[i].first).c_str())
+			    .c_str());
+		clashes++;
+	}
+	return clashes;
+}
+
+/* The four characters of a code, quoted. */
+static std::string quoted_code(udword code)
+{
+	char text[4] = {(char)(code >> 24), (char)(code >> 16),
+			(char)(code >> 8), (char)code};
+	char quoted[WEXLAR_QUOTED_SIZE(4)];
+	wexlar_quote(quoted, text, sizeof text);
+	return quoted;
+}
+
+/* What a database that is no track log is, for its line. */
+static std::string not_a_track_log(const struct pdb *db)
+{
+	return std::string("not a Wexlar track log (") +
+	       (IS_RSRC_DB(db) ? "resource database, " : "") + "type " +
+	       quoted_code(db->type) + ", creator " + quoted_code(db->creator) +
+	       "); skipped";
+}
+
+/*
+ * Loads the track log at path without the library's messages.  Returns
+ * it, or null after one line about the file, with *failed set unless the
+ * file is a database of another application.  A file that is not a
+ * regular one is never opened.
+ */
+static struct pdb *load_log(const struct export_format *format,
+			    const char *path, bool *failed)
+{
+	*failed = true;
+	struct stat st;
+	if (stat(path, &st) < 0) {
+		tell(format, path, strerror(errno));
+		return NULL;
+	}
+	if (!S_ISREG(st.st_mode)) {
+		tell(format, path,
+		     S_ISDIR(st.st_mode) ? strerror(EISDIR)
+					 : "not a regular file");
+		return NULL;
+	}
+	/* Not blocking: the name may have become a FIFO since. */
+	int fd = open(path, O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+	if (fd < 0) {
+		tell(format, path, strerror(errno));
+		return NULL;
+	}
+	struct pdb *db = NULL;
+	if (fstat(fd, &st) == 0 && S_ISREG(st.st_mode))
+		db = read_quietly(fd);
+	close(fd);
+	if (db == NULL) {
+		tell(format, path, "not a readable Palm database");
+		return NULL;
+	}
+	if (!is_track_log(db)) {
+		tell(format, path, not_a_track_log(db).c_str());
+		*failed = false;
+		free_pdb(db);
+		return NULL;
+	}
+	return db;
+}
+
+/*
+ * Outputs written and waiting to take their names together: the flushes
+ * to stable storage, which cost a single run most of its time, are then
+ * shared.  A batch keeps its files open, so it is kept small.
+ */
+enum { BATCH_SIZE = 32 };
+
+struct written_output {
+	struct replace_file out;
+	std::string label; /* "prog: "name"", for the messages */
+};
+
+struct batch {
+	std::vector<written_output> outputs; /* room for BATCH_SIZE */
+	size_t count;
+};
+
+/*
+ * Flushes the outputs of the batch to stable storage and gives them their
+ * names, then empties it.  Returns 0, or -1 when any of them failed,
+ * after a line for each (it keeps what its name held).
+ */
+static int put_in_place(struct batch *b)
+{
+	std::vector<const struct replace_file *> files;
+	for (size_t i = 0; i < b->count; i++)
+		files.push_back(&b->outputs[i].out);
+	/* Every flush before the first rename, which would make the next
+	 * flush wait for it. */
+	std::vector<int> flushed;
+	for (size_t i = 0; i < b->count; i++)
+		flushed.push_back(flush_output(&b->outputs[i].out,
+					       b->outputs[i].label.c_str()));
+	int result = 0;
+	for (size_t i = 0; i < b->count; i++)
+		if (close_output(&b->outputs[i].out, flushed[i],
+				 b->outputs[i].label.c_str(), false) != 0)
+			result = -1;
+	replace_sync_directories(files.data(), files.size());
+	b->count = 0;
+	return result;
+}
+
+/*
+ * Writes db to output as a single run would, into the batch, which must
+ * have room.  Returns 0, or -1 after a line.
+ */
+static int write_log(const struct export_format *format, struct pdb *db,
+		     const char *output, struct batch *b)
+{
+	if (is_palm_database(output)) {
+		tell(format, output, "is a Palm database; not replaced");
+		return -1;
+	}
+	struct written_output &w = b->outputs[b->count];
+	w.label = format->prog + (": " + quoted_name(output));
+	if (replace_open(&w.out, output, 0600) < 0) {
+		tell(format, output, strerror(errno));
+		return -1;
+	}
+	/* A writer tells of its failure without the file's name. */
+	if (format->writer(db, w.out.fd) != 0) {
+		tell(format, output, "not written");
+		close_output(&w.out, -1, w.label.c_str(), false);
+		return -1;
+	}
+	replace_start_sync(&w.out);
+	b->count++;
+	return 0;
+}
+
+int export_to_folder(const struct export_format *format, const char *dir,
+		     char *const *files, size_t count,
+		     const struct folder_hook *hook)
+{
+	if (check_directory(format, dir) < 0 ||
+	    count_clashes(format, dir, files, count) > 0)
+		return 1;
+	struct batch b = {std::vector<written_output>(BATCH_SIZE), 0};
+	int status = 0;
+	for (size_t i = 0; i < count; i++) {
+		bool failed;
+		struct pdb *db = load_log(format, files[i], &failed);
+		if (db == NULL) {
+			if (failed)
+				status = 1;
+			continue;
+		}
+		if (b.count == BATCH_SIZE && put_in_place(&b) < 0)
+			status = 1;
+		std::string output =
+		    join(dir, folder_output_base(files[i], format->ext));
+		if (write_log(format, db, output.c_str(), &b) < 0)
+			status = 1;
+		else if (hook != NULL)
+			hook->written(hook->context, files[i], output.c_str(),
+				      db);
+		free_pdb(db);
+	}
+	if (put_in_place(&b) < 0)
+		status = 1;
+	return status;
+}
