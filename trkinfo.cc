@@ -18,6 +18,7 @@
 #include <algorithm>
 #include <string>
 
+#include "frontend.h"
 #include "palm.h"
 #include "pdb.h"
 #include "quote.h"
@@ -242,25 +243,6 @@ static void complain(const char *path, const char *what)
 	fprintf(stderr, "%s: ", PROG);
 	wexlar_put_quoted(stderr, path, strlen(path));
 	fprintf(stderr, ": %s\n", what);
-}
-
-/* Reads the database in fd with the library's own messages silenced: a
- * file that is none gets one line of ours. */
-static struct pdb *read_quietly(int fd)
-{
-	fflush(stderr);
-	int saved = dup(STDERR_FILENO);
-	int null = open("/dev/null", O_WRONLY | O_CLOEXEC);
-	if (saved >= 0 && null >= 0)
-		dup2(null, STDERR_FILENO);
-	struct pdb *db = pdb_Read(fd);
-	if (saved >= 0 && null >= 0)
-		dup2(saved, STDERR_FILENO);
-	if (saved >= 0)
-		close(saved);
-	if (null >= 0)
-		close(null);
-	return db;
 }
 
 static const udword WEXLAR_CREATOR = PALM_FOURCC('W', 'x', 'l', '1');
