@@ -114,6 +114,15 @@ double high(const std::vector<int> &v)
 	return *std::max_element(v.begin(), v.end());
 }
 
+// Reads the log of the record texts into *log: trip_read()'s result.
+int read_log(const std::vector<std::string> &texts, struct trip_log *log)
+{
+	struct pdb *db = tripsim_log(texts);
+	int status = trip_read(db, log);
+	free_pdb(db);
+	return status;
+}
+
 TEST(Trip, SyntheticTracks)
 {
 	Noise noise;
@@ -244,10 +253,8 @@ TEST(Trip, SyntheticTracks)
 	};
 	for (const Row &r : rows) {
 		SCOPED_TRACE(r.what);
-		struct pdb *db = tripsim_log(r.texts);
 		struct trip_log log;
-		ASSERT_EQ(trip_read(db, &log), 0);
-		free_pdb(db);
+		ASSERT_EQ(read_log(r.texts, &log), 0);
 		ASSERT_EQ(log.tracks.size(), r.want.tracks);
 		const struct trip_track &t = log.tracks[0];
 		EXPECT_EQ(t.name, "log");
@@ -364,10 +371,8 @@ TEST(Trip, SegmentStartsOnTheFirstPointKept)
 	};
 	for (const Row &r : rows) {
 		SCOPED_TRACE(r.what);
-		struct pdb *db = tripsim_log(r.texts);
 		struct trip_log log;
-		ASSERT_EQ(trip_read(db, &log), 0);
-		free_pdb(db);
+		ASSERT_EQ(read_log(r.texts, &log), 0);
 		std::string got;
 		for (const struct trip_track &t : log.tracks) {
 			got += (got.empty() ? "" : " ") + t.name + " ";
