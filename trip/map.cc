@@ -1,0 +1,1060 @@
+/* SPDX-License-Identifier: MIT */
+#include "map.h"
+
+#include <math.h>
+#include <string.h>
+
+#include <algorithm>
+#include <string>
+#include <vector>
+
+#include <GeographicLib/AzimuthalEquidistant.hpp>
+#include <GeographicLib/Constants.hpp>
+#include <GeographicLib/Geodesic.hpp>
+#include <GeographicLib/Math.hpp>
+#include <GeographicLib/TransverseMercator.hpp>
+
+#include "ieee_rounding.h"
+#include "page.h"
+
+using GeographicLib::Math;
+
+const char TRIP_MAP_STYLE[] =
+    ".map{background:#f3f1ea;border:1px solid #bbb}"
+    ".map text{font-family:\"DejaVu Sans\",\"Liberation Sans\",Arial,"
+    "Helvetica,sans-serif}"
+    ".grid{stroke:#cfc9b8;stroke-width:1;fill:none}"
+    ".glabel{fill:#8a8470;font-size:13px;paint-order:stroke;"
+    "stroke:#f3f1ea;stroke-width:3}"
+    ".trk{fill:none;stroke-width:3;stroke-linejoin:round;"
+    "stroke-linecap:round}"
+    ".rte{fill:none;stroke:#555;stroke-width:2;stroke-dasharray:9 6}"
+    ".wpt{fill:#fff;stroke:#222;stroke-width:2}"
+    ".wlabel{font-size:14px;fill:#222;paint-order:stroke;stroke:#f3f1ea;"
+    "stroke-width:3}"
+    ".scale{stroke:#222;stroke-width:3}.slabel{font-size:14px;fill:#222}"
+    ".empty{fill:#777;font-size:20px}";
+
+namespace {
+
+const double W = PAGE_MAP_WIDTH, H = PAGE_MAP_HEIGHT;
+/* The font sizes of TRIP_MAP_STYLE. */
+const double WAYPOINT_PX = 14, GRID_PX = 13, SCALE_PX = 14;
+/* A map shows at least this much ground (metres), around a lone point. */
+const double SPAN_LEAST = 500.0;
+/* Room around what the map shows (view box units). */
+const double MARGIN = 40.0;
+/* Room kept between a text and the map's edge, and around each text so
+ * that rounding never makes two touch (units). */
+const double EDGE_GAP = 2.0, TEXT_PAD = 1.0;
+/* The widest waypoint label, and the narrower one tried where that fits
+ * nowhere (units). */
+const double LABEL_WIDEST = 200.0, LABEL_NARROW = 100.0;
+/* Graticule lines wanted each way, at least: a step is at most 2.5 times
+ * span / GRID_LINES, so that at least two lines cross the map. */
+const double GRID_LINES = 6.0;
+/* Samples of a graticule line across what the map shows; points closer
+ * than STRAIGHT to the line through their neighbours are dropped. */
+const int GRID_SAMPLES = 120;
+const double STRAIGHT = 0.1;
+/* A step between samples longer than this is a jump through infinity
+ * (near the antipode of an azimuthal map's centre): no line is drawn. */
+const double JUMP = W / 4;
+/* Cells of the grid that finds the texts and markers near a box. */
+const double CELL = 25.0;
+/* The scale bar: at least this long (units), from this corner. */
+const double SCALE_LEAST = 150.0, SCALE_X = 20.0, SCALE_Y = H - 20.0;
+/* The ellipsis in Windows-1252. */
+const char ELLIPSIS = '\x85';
+
+struct place {
+	double lat, lon;
+};
+
+enum projection_kind { TRANSVERSE_MERCATOR, AZIMUTHAL_EQUIDISTANT };
+
+/* How places go onto the map: the projection's centre, and the view box
+ * units a metre on its plane there. */
+struct projection {
+	enum projection_kind kind;
+	double lat0, lon0;
+	double y0; /* transverse Mercator's northing of the centre */
+	double scale;
+};
+
+const GeographicLib::TransverseMercator &transverse_mercator()
+{
+	static const GeographicLib::TransverseMercator tm(
+	    GeographicLib::Constants::WGS84_a(),
+	    GeographicLib::Constants::WGS84_f(), 1.0);
+	return tm;
+}
+
+const GeographicLib::AzimuthalEquidistant &azimuthal_equidistant()
+{
+	static const GeographicLib::AzimuthalEquidistant ae(
+	    GeographicLib::Geodesic::WGS84());
+	return ae;
+}
+
+/* Metres east and north of the centre on the projection's plane; false
+ * where they are not finite. */
+__attribute__((noinline)) bool to_plane(const struct projection &p,
+					double lat, double lon, double *x,
+					double *y)
+{
+	[[maybe_unused]] ieee_rounding guard;
+	if (p.kind == TRANSVERSE_MERCATOR) {
+		transverse_mercator().Forward(p.lon0, lat, lon, *x, *y);
+		*y -= p.y0;
+	} else {
+		azimuthal_equidistant().Forward(p.lat0, p.lon0, lat, lon, *x,
+						*y);
+	}
+	return std::isfinite(*x) && std::isfinite(*y);
+}
+
+/* The place at metres east and north of the centre; false where it is no
+ * place. */
+__attribute__((noinline)) bool from_plane(const struct projection &p,
+					  double x, double y, double *lat,
+					  double *lon)
+{
+	[[maybe_unused]] ieee_rounding guard;
+	if (p.kind == TRANSVERSE_MERCATOR)
+		transverse_mercator().Reverse(p.lon0, x, y + p.y0, *lat, *lon);
+	else
+		azimuthal_equidistant().Reverse(p.lat0, p.lon0, x, y, *lat,
+						*lon);
+	return std::isfinite(*lat) && std::isfinite(*lon);
+}
+
+__attribute__((noinline)) bool to_view(const struct projection &p,
+				       double lat, double lon, double *vx,
+				       double *vy)
+{
+	[[maybe_unused]] ieee_rounding guard;
+	double x, y;
+	if (!to_plane(p, lat, lon, &x, &y))
+		return false;
+	*vx = W / 2 + x * p.scale;
+	*vy = H / 2 - y * p.scale;
+	return std::isfinite(*vx) && std::isfinite(*vy);
+}
+
+__attribute__((noinline)) bool from_view(const struct projection &p,
+					 double vx, double vy, double *lat,
+					 double *lon)
+{
+	[[maybe_unused]] ieee_rounding guard;
+	return from_plane(p, (vx - W / 2) / p.scale, (H / 2 - vy) / p.scale,
+			  lat, lon);
+}
+
+/* A projection of the kind centred on c, at one unit a metre. */
+__attribute__((noinline)) struct projection centred(enum projection_kind kind,
+						    struct place c)
+{
+	[[maybe_unused]] ieee_rounding guard;
+	struct projection p = {kind, c.lat, c.lon, 0, 1};
+	if (kind == TRANSVERSE_MERCATOR) {
+		double x;
+		transverse_mercator().Forward(c.lon, c.lat, c.lon, x, p.y0);
+	}
+	return p;
+}
+
+/* The centre of the places on the globe: the direction of the sum of
+ * their unit vectors; the first place where they cancel out (spread
+ * evenly round the globe). */
+__attribute__((noinline)) struct place
+centre_of(const std::vector<struct place> &places)
+{
+	[[maybe_unused]] ieee_rounding guard;
+	double x = 0, y = 0, z = 0;
+	for (const struct place &pl : places) {
+		double slat, clat, slon, clon;
+		Math::sincosd(pl.lat, slat, clat);
+		Math::sincosd(pl.lon, slon, clon);
+		x += clat * clon;
+		y += clat * slon;
+		z += slat;
+	}
+	double equatorial = hypot(x, y);
+	if (hypot(equatorial, z) < 1e-6 * (double)places.size())
+		return places.front();
+	return place{Math::atan2d(z, equatorial),
+		     equatorial == 0 ? 0.0 : Math::atan2d(y, x)};
+}
+
+/* The extremes of the places on a projection's plane (metres), and the
+ * farthest distance from its centre. */
+struct bounds {
+	double west, east, south, north, reach;
+};
+
+__attribute__((noinline)) struct bounds
+bounds_of(const struct projection &p, const std::vector<struct place> &places)
+{
+	[[maybe_unused]] ieee_rounding guard;
+	struct bounds b = {0, 0, 0, 0, 0};
+	for (const struct place &pl : places) {
+		double x, y;
+		if (!to_plane(p, pl.lat, pl.lon, &x, &y))
+			continue;
+		b.west = std::min(b.west, x);
+		b.east = std::max(b.east, x);
+		b.south = std::min(b.south, y);
+		b.north = std::max(b.north, y);
+		b.reach = std::max(b.reach, hypot(x, y));
+	}
+	return b;
+}
+
+/* The projection that suits the places (see map.h), centred on the middle
+ * of what they cover and scaled so that they fit with a margin. */
+__attribute__((noinline)) struct projection
+projection_of(const std::vector<struct place> &places)
+{
+	[[maybe_unused]] ieee_rounding guard;
+	struct place c = centre_of(places);
+	struct bounds b =
+	    bounds_of(centred(AZIMUTHAL_EQUIDISTANT, c), places);
+	enum projection_kind kind = b.reach <= MAP_LOCAL_REACH
+					? TRANSVERSE_MERCATOR
+					: AZIMUTHAL_EQUIDISTANT;
+	struct projection p = centred(kind, c);
+	b = bounds_of(p, places);
+	struct place middle;
+	if (from_plane(p, (b.west + b.east) / 2, (b.south + b.north) / 2,
+		       &middle.lat, &middle.lon))
+		p = centred(kind, middle);
+	b = bounds_of(p, places);
+	double half_x = std::max({-b.west, b.east, SPAN_LEAST / 2}),
+	       half_y = std::max({-b.south, b.north, SPAN_LEAST / 2});
+	p.scale = std::min((W / 2 - MARGIN) / half_x, (H / 2 - MARGIN) / half_y);
+	return p;
+}
+
+/* A text's box on the map (units, y down). */
+struct box {
+	double x0, y0, x1, y1;
+};
+
+/* Every text and marker placed so far, found by the cells of a grid over
+ * the map that each box covers, so that a new box is checked against
+ * its neighbours only. */
+class occupied {
+      public:
+	occupied()
+	    : cols_((size_t)ceil(W / CELL)), rows_((size_t)ceil(H / CELL)),
+	      cells_(cols_ * rows_)
+	{
+	}
+
+	bool free(const struct box &b) const
+	{
+		size_t c0, c1, r0, r1;
+		cells(b, &c0, &c1, &r0, &r1);
+		for (size_t r = r0; r <= r1; r++)
+			for (size_t c = c0; c <= c1; c++)
+				for (size_t i : cells_[r * cols_ + c])
+					if (overlap(boxes_[i], b))
+						return false;
+		return true;
+	}
+
+	void take(const struct box &b)
+	{
+		size_t c0, c1, r0, r1;
+		cells(b, &c0, &c1, &r0, &r1);
+		for (size_t r = r0; r <= r1; r++)
+			for (size_t c = c0; c <= c1; c++)
+				cells_[r * cols_ + c].push_back(boxes_.size());
+		boxes_.push_back(b);
+	}
+
+      private:
+	size_t cols_, rows_;
+	std::vector<std::vector<size_t>> cells_;
+	std::vector<struct box> boxes_;
+
+	__attribute__((noinline)) static bool overlap(const struct box &a,
+						      const struct box &b)
+	{
+		[[maybe_unused]] ieee_rounding guard;
+		return a.x0 < b.x1 && b.x0 < a.x1 && a.y0 < b.y1 &&
+		       b.y0 < a.y1;
+	}
+
+	static size_t index(double v, size_t n)
+	{
+		if (!(v > 0))
+			return 0;
+		size_t i = (size_t)std::min(v / CELL, (double)n);
+		return std::min(i, n - 1);
+	}
+
+	__attribute__((noinline)) void cells(const struct box &b, size_t *c0,
+					     size_t *c1, size_t *r0,
+					     size_t *r1) const
+	{
+		[[maybe_unused]] ieee_rounding guard;
+		*c0 = index(b.x0, cols_);
+		*c1 = index(b.x1, cols_);
+		*r0 = index(b.y0, rows_);
+		*r1 = index(b.y1, rows_);
+	}
+};
+
+/* A text to write: where its anchor is, how it stands on it. */
+enum anchoring { ANCHOR_START, ANCHOR_MIDDLE, ANCHOR_END };
+
+struct label {
+	double x, y; /* the anchor on the baseline */
+	enum anchoring anchoring;
+};
+
+/* The box of a text of width w at a font size of px, padded. */
+__attribute__((noinline)) struct box box_of(const struct label &l, double w,
+					    double px)
+{
+	[[maybe_unused]] ieee_rounding guard;
+	double left = l.anchoring == ANCHOR_START    ? l.x
+		      : l.anchoring == ANCHOR_MIDDLE ? l.x - w / 2
+						     : l.x - w;
+	return box{left - TEXT_PAD, l.y - text_ascent(px) - TEXT_PAD,
+		   left + w + TEXT_PAD, l.y + text_descent(px) + TEXT_PAD};
+}
+
+__attribute__((noinline)) bool inside(const struct box &b)
+{
+	[[maybe_unused]] ieee_rounding guard;
+	return b.x0 >= EDGE_GAP && b.y0 >= EDGE_GAP && b.x1 <= W - EDGE_GAP &&
+	       b.y1 <= H - EDGE_GAP;
+}
+
+/* The first of the candidates where a text of width w fits, taken; false
+ * where none does. */
+bool place_text(struct occupied *taken, const std::vector<struct label> &at,
+		double w, double px, struct label *chosen)
+{
+	for (const struct label &l : at) {
+		struct box b = box_of(l, w, px);
+		if (inside(b) && taken->free(b)) {
+			taken->take(b);
+			*chosen = l;
+			return true;
+		}
+	}
+	return false;
+}
+
+void put_text(struct page *pg, const char *cls, const struct label &l,
+	      const std::string &utf8)
+{
+	pg->put("<text class=\"");
+	pg->put(cls);
+	pg->put("\" x=\"");
+	pg->tenths(l.x);
+	pg->put("\" y=\"");
+	pg->tenths(l.y);
+	if (l.anchoring != ANCHOR_START)
+		pg->put(l.anchoring == ANCHOR_MIDDLE ? "\" text-anchor=\"middle"
+						     : "\" text-anchor=\"end");
+	pg->put("\">");
+	pg->escaped(utf8);
+	pg->put("</text>\n");
+}
+
+/* The Windows-1252 text, shortened with an ellipsis to at most widest
+ * units at a font size of px. */
+std::string fitted(const std::string &cp1252, double widest, double px)
+{
+	if (text_width(cp1252, px) <= widest)
+		return cp1252;
+	std::string s = cp1252;
+	while (!s.empty() &&
+	       (text_width(s + ELLIPSIS, px) > widest || s.back() == ' '))
+		s.pop_back();
+	return s + ELLIPSIS;
+}
+
+/*
+ * The graticule.
+ */
+
+/* What the map shows: its latitudes, and its longitudes as west and east
+ * of the centre's meridian (at most 180 degrees either way). */
+struct view_range {
+	double south, north, west, east;
+	bool round; /* every longitude */
+};
+
+/* Samples of the map's view box, each way. */
+const int RANGE_SAMPLES = 40;
+
+__attribute__((noinline)) struct view_range range_of(const struct projection &p)
+{
+	[[maybe_unused]] ieee_rounding guard;
+	struct view_range r = {90, -90, 180, -180, false};
+	for (int i = 0; i <= RANGE_SAMPLES; i++)
+		for (int j = 0; j <= RANGE_SAMPLES; j++) {
+			double lat, lon;
+			if (!from_view(p, W * i / RANGE_SAMPLES,
+				       H * j / RANGE_SAMPLES, &lat, &lon))
+				continue;
+			double d = Math::AngDiff(p.lon0, lon);
+			r.south = std::min(r.south, lat);
+			r.north = std::max(r.north, lat);
+			r.west = std::min(r.west, d);
+			r.east = std::max(r.east, d);
+		}
+	for (double pole : {-90.0, 90.0}) {
+		double x, y;
+		if (to_view(p, pole, p.lon0, &x, &y) && x >= 0 && x <= W &&
+		    y >= 0 && y <= H) {
+			r.south = std::min(r.south, pole);
+			r.north = std::max(r.north, pole);
+			r.round = true;
+		}
+	}
+	if (r.round || r.east - r.west > 270) {
+		r.round = true;
+		r.west = -180;
+		r.east = 180;
+	}
+	r.west += p.lon0;
+	r.east += p.lon0;
+	return r;
+}
+
+/* The step of graticule lines in degrees: a round one at or above want
+ * (1, 2 or 5 times a power of ten; beyond 10 degrees, a divisor of 90
+ * or 180). */
+__attribute__((noinline)) double degree_step(double want)
+{
+	[[maybe_unused]] ieee_rounding guard;
+	if (want <= 10)
+		return round_step(std::max(want, 1e-6), 1);
+	for (double step : {15.0, 20.0, 30.0, 45.0, 60.0})
+		if (step >= want)
+			return step;
+	return 90.0;
+}
+
+/* Half the last decimal place shown. */
+__attribute__((noinline)) double half_place(int decimals)
+{
+	[[maybe_unused]] ieee_rounding guard;
+	return 0.5 * pow(10.0, -decimals);
+}
+
+/* "47.42°N" or "10.98°W" of a latitude or longitude, in Windows-1252. */
+__attribute__((noinline)) std::string degrees_label(double v, int decimals,
+						    bool latitude)
+{
+	[[maybe_unused]] ieee_rounding guard;
+	if (!latitude)
+		v = Math::AngNormalize(v);
+	char text[TRIP_TEXT_SIZE];
+	trip_format_fixed(fabs(v), decimals, text);
+	std::string label = text;
+	label += '\xb0';
+	/* The equator, the prime meridian and the antimeridian have no
+	 * side. */
+	bool side = strspn(text, "0.") != strlen(text) &&
+		    (latitude || fabs(fabs(v) - 180.0) > half_place(decimals));
+	if (side)
+		label += latitude ? (v < 0 ? "S" : "N") : (v < 0 ? "W" : "E");
+	return label;
+}
+
+/* Where a graticule line meets the map's edge, or a point of it inside. */
+enum edge { EDGE_TOP, EDGE_RIGHT, EDGE_BOTTOM, EDGE_LEFT, EDGE_NONE };
+
+struct anchor {
+	double x, y;
+	enum edge edge;
+};
+
+/* A graticule line on the map: its pieces inside the view box, and where
+ * it may be labelled. */
+struct grid_line {
+	std::vector<std::vector<std::pair<double, double>>> pieces;
+	std::vector<struct anchor> ends, inner;
+};
+
+__attribute__((noinline)) enum edge edge_of(double x, double y)
+{
+	[[maybe_unused]] ieee_rounding guard;
+	return y <= 0 ? EDGE_TOP
+	       : x >= W ? EDGE_RIGHT
+	       : y >= H ? EDGE_BOTTOM
+	       : x <= 0 ? EDGE_LEFT
+			: EDGE_NONE;
+}
+
+/* Clips the segment from (x0, y0) to (x1, y1) to the view box (Liang and
+ * Barsky); false where none of it lies inside. */
+__attribute__((noinline)) bool clip(double *x0, double *y0, double *x1,
+				    double *y1)
+{
+	[[maybe_unused]] ieee_rounding guard;
+	double dx = *x1 - *x0, dy = *y1 - *y0, t0 = 0, t1 = 1;
+	const double p[4] = {-dx, dx, -dy, dy},
+		     q[4] = {*x0, W - *x0, *y0, H - *y0};
+	for (int i = 0; i < 4; i++) {
+		if (p[i] == 0) {
+			if (q[i] < 0)
+				return false;
+			continue;
+		}
+		double t = q[i] / p[i];
+		if (p[i] < 0)
+			t0 = std::max(t0, t);
+		else
+			t1 = std::min(t1, t);
+	}
+	if (t0 > t1)
+		return false;
+	double ax = *x0 + t0 * dx, ay = *y0 + t0 * dy;
+	*x1 = *x0 + t1 * dx;
+	*y1 = *y0 + t1 * dy;
+	*x0 = ax;
+	*y0 = ay;
+	return true;
+}
+
+/* Whether (bx, by) lies within STRAIGHT of the line from a to c. */
+__attribute__((noinline)) bool between(std::pair<double, double> a, double bx,
+				       double by, double cx, double cy)
+{
+	[[maybe_unused]] ieee_rounding guard;
+	double dx = cx - a.first, dy = cy - a.second;
+	double length = hypot(dx, dy);
+	if (length == 0)
+		return hypot(bx - cx, by - cy) <= STRAIGHT;
+	double off = fabs(dx * (by - a.second) - dy * (bx - a.first)) / length;
+	double along = (dx * (bx - a.first) + dy * (by - a.second)) / length;
+	return off <= STRAIGHT && along >= 0 && along <= length;
+}
+
+/* Adds a step of a line to the map, clipped to the view box. */
+__attribute__((noinline)) void add_step(struct grid_line *g, bool *open,
+					double x0, double y0, double x1,
+					double y1)
+{
+	[[maybe_unused]] ieee_rounding guard;
+	if (hypot(x1 - x0, y1 - y0) > JUMP) {
+		*open = false;
+		return;
+	}
+	double ox1 = x1, oy1 = y1;
+	if (!clip(&x0, &y0, &x1, &y1)) {
+		*open = false;
+		return;
+	}
+	if (!*open) {
+		g->pieces.emplace_back();
+		g->pieces.back().emplace_back(x0, y0);
+		enum edge e = edge_of(x0, y0);
+		if (e != EDGE_NONE)
+			g->ends.push_back(anchor{x0, y0, e});
+		*open = true;
+	}
+	auto &piece = g->pieces.back();
+	if (piece.size() >= 2 &&
+	    between(piece[piece.size() - 2], piece.back().first,
+		    piece.back().second, x1, y1))
+		piece.back() = std::make_pair(x1, y1);
+	else
+		piece.emplace_back(x1, y1);
+	if (x1 != ox1 || y1 != oy1) {
+		enum edge e = edge_of(x1, y1);
+		if (e != EDGE_NONE)
+			g->ends.push_back(anchor{x1, y1, e});
+		*open = false;
+	} else {
+		g->inner.push_back(anchor{x1, y1, EDGE_NONE});
+	}
+}
+
+/* The line of latitude (along, from from to to in longitude) or of
+ * longitude (from and to in latitude) at v. */
+__attribute__((noinline)) struct grid_line
+grid_line_of(const struct projection &p, bool parallel, double v, double from,
+	     double to)
+{
+	[[maybe_unused]] ieee_rounding guard;
+	struct grid_line g;
+	bool open = false, had = false;
+	double px = 0, py = 0;
+	for (int i = 0; i <= GRID_SAMPLES; i++) {
+		double t = from + (to - from) * i / GRID_SAMPLES;
+		double x, y;
+		if (!(parallel ? to_view(p, v, t, &x, &y)
+			       : to_view(p, t, v, &x, &y))) {
+			had = open = false;
+			continue;
+		}
+		if (had)
+			add_step(&g, &open, px, py, x, y);
+		px = x;
+		py = y;
+		had = true;
+	}
+	return g;
+}
+
+/* Where the label of a graticule line may go, best first: beside where it
+ * meets the edges (a meridian the top, then the bottom; a parallel the
+ * left side, then the right; then the others), else beside a point of it
+ * inside, from its middle outwards. */
+__attribute__((noinline)) std::vector<struct label>
+grid_candidates(const struct grid_line &g, bool parallel)
+{
+	[[maybe_unused]] ieee_rounding guard;
+	const double gap = 4, up = text_descent(GRID_PX) + gap,
+		     down = text_ascent(GRID_PX) + gap;
+	static const enum edge MERIDIAN[] = {EDGE_TOP, EDGE_BOTTOM, EDGE_LEFT,
+					     EDGE_RIGHT},
+			       PARALLEL[] = {EDGE_LEFT, EDGE_RIGHT, EDGE_TOP,
+					     EDGE_BOTTOM};
+	std::vector<struct label> at;
+	for (enum edge e : parallel ? PARALLEL : MERIDIAN)
+		for (const struct anchor &a : g.ends) {
+			if (a.edge != e)
+				continue;
+			switch (e) {
+			case EDGE_TOP:
+				at.push_back(label{a.x + gap, down, ANCHOR_START});
+				at.push_back(label{a.x - gap, down, ANCHOR_END});
+				break;
+			case EDGE_BOTTOM:
+				at.push_back(label{a.x + gap, H - up, ANCHOR_START});
+				at.push_back(label{a.x - gap, H - up, ANCHOR_END});
+				break;
+			case EDGE_LEFT:
+				at.push_back(label{gap, a.y - up, ANCHOR_START});
+				at.push_back(label{gap, a.y + down, ANCHOR_START});
+				break;
+			default:
+				at.push_back(label{W - gap, a.y - up, ANCHOR_END});
+				at.push_back(label{W - gap, a.y + down, ANCHOR_END});
+			}
+		}
+	/* Some ten points along the line inside. */
+	size_t n = g.inner.size(), every = std::max<size_t>(1, n / 10);
+	std::vector<size_t> points;
+	for (size_t i = every / 2; i < n; i += every)
+		points.push_back(i);
+	std::stable_sort(points.begin(), points.end(), [n](size_t a, size_t b) {
+		return (a > n / 2 ? a - n / 2 : n / 2 - a) <
+		       (b > n / 2 ? b - n / 2 : n / 2 - b);
+	});
+	for (size_t i : points) {
+		const struct anchor &a = g.inner[i];
+		at.push_back(label{a.x + gap, a.y - up, ANCHOR_START});
+		at.push_back(label{a.x - gap, a.y - up, ANCHOR_END});
+		at.push_back(label{a.x + gap, a.y + down, ANCHOR_START});
+		at.push_back(label{a.x - gap, a.y + down, ANCHOR_END});
+	}
+	return at;
+}
+
+void put_piece(struct page *pg,
+	       const std::vector<std::pair<double, double>> &piece)
+{
+	pg->put("<polyline points=\"");
+	for (size_t i = 0; i < piece.size(); i++) {
+		if (i > 0)
+			pg->put(" ");
+		pg->xy(piece[i].first, piece[i].second);
+	}
+	pg->put("\"/>");
+}
+
+/* The graticule's lines, and the labels that fit, one a line, added to
+ * *labels. */
+__attribute__((noinline)) void
+put_graticule(struct page *pg, const struct projection &p,
+	      struct occupied *taken, std::string *labels)
+{
+	[[maybe_unused]] ieee_rounding guard;
+	struct view_range r = range_of(p);
+	pg->put("<g class=\"grid\">");
+	struct page texts;
+	for (bool parallel : {true, false}) {
+		double low = parallel ? r.south : r.west,
+		       high = parallel ? r.north : r.east;
+		double step = degree_step((high - low) / GRID_LINES);
+		int decimals = decimals_of(step);
+		long long first = (long long)ceil(low / step),
+			  last = (long long)floor(high / step);
+		if (!parallel && r.round)
+			last = first + (long long)floor(360.0 / step + 0.5) - 1;
+		for (long long k = first; k <= last; k++) {
+			double v = (double)k * step;
+			if (parallel && fabs(v) >= 90)
+				continue;
+			struct grid_line g =
+			    parallel ? grid_line_of(p, true, v, r.west, r.east)
+				     : grid_line_of(p, false, v, r.south,
+						    r.north);
+			for (const auto &piece : g.pieces)
+				put_piece(pg, piece);
+			std::string text = degrees_label(v, decimals, parallel);
+			struct label at;
+			if (!g.pieces.empty() &&
+			    place_text(taken, grid_candidates(g, parallel),
+				       text_width(text, GRID_PX), GRID_PX, &at))
+				put_text(&texts, "glabel", at, trip_utf8(text));
+		}
+	}
+	pg->put("</g>\n");
+	*labels += texts.html;
+}
+
+/*
+ * The scale bar.
+ */
+
+/* A round length of ground on at least SCALE_LEAST units, and the units it
+ * takes. */
+struct scale_bar {
+	double metres, length;
+};
+
+__attribute__((noinline)) struct scale_bar scale_of(const struct projection &p)
+{
+	[[maybe_unused]] ieee_rounding guard;
+	double metres = round_step(SCALE_LEAST / p.scale, 1);
+	return scale_bar{metres, metres * p.scale};
+}
+
+/* "2 km" or "500 m". */
+std::string scale_text(double metres)
+{
+	struct page pg;
+	bool km = metres >= 1000;
+	double v = km ? metres / 1000 : metres;
+	pg.number(v, decimals_of(v));
+	return pg.html + (km ? " km" : " m");
+}
+
+struct label scale_label() { return label{SCALE_X, SCALE_Y - 8, ANCHOR_START}; }
+
+/* Keeps the scale bar's room from other texts. */
+__attribute__((noinline)) void take_scale(struct occupied *taken,
+					  const struct scale_bar &s)
+{
+	[[maybe_unused]] ieee_rounding guard;
+	struct box text = box_of(scale_label(), text_width(scale_text(s.metres),
+							   SCALE_PX),
+				 SCALE_PX);
+	taken->take(box{SCALE_X - 3, text.y0, std::max(text.x1,
+						       SCALE_X + s.length + 3),
+			SCALE_Y + 3});
+}
+
+void put_scale(struct page *pg, const struct scale_bar &s)
+{
+	pg->put("<g><line class=\"scale\" x1=\"");
+	pg->tenths(SCALE_X);
+	pg->put("\" y1=\"");
+	pg->tenths(SCALE_Y);
+	pg->put("\" x2=\"");
+	pg->tenths(SCALE_X + s.length);
+	pg->put("\" y2=\"");
+	pg->tenths(SCALE_Y);
+	pg->put("\"/>");
+	struct page text;
+	put_text(&text, "slabel", scale_label(), scale_text(s.metres));
+	text.html.pop_back(); /* the newline */
+	pg->put(text.html);
+	pg->put("</g>\n");
+}
+
+/*
+ * Tracks, routes and waypoints.
+ */
+
+/* The view box positions of places (x, y), false where one has none. */
+struct spot {
+	double x, y;
+	bool ok;
+};
+
+template <typename Places>
+std::vector<struct spot> spots_of(const struct projection &p,
+				  const Places &places)
+{
+	std::vector<struct spot> v;
+	v.reserve(places.size());
+	for (const auto &pl : places) {
+		struct spot s = {0, 0, false};
+		s.ok = to_view(p, pl.lat, pl.lon, &s.x, &s.y);
+		v.push_back(s);
+	}
+	return v;
+}
+
+/* A polyline of class cls through the spots from begin to end (those
+ * that have a place). */
+void put_line(struct page *pg, const char *cls, const char *colour,
+	      const std::vector<struct spot> &s, size_t begin, size_t end)
+{
+	pg->put("<polyline class=\"");
+	pg->put(cls);
+	if (colour != NULL) {
+		pg->put("\" stroke=\"");
+		pg->put(colour);
+	}
+	pg->put("\" points=\"");
+	bool first = true;
+	for (size_t i = begin; i < end; i++) {
+		if (!s[i].ok)
+			continue;
+		if (!first)
+			pg->put(" ");
+		first = false;
+		pg->xy(s[i].x, s[i].y);
+	}
+	pg->put("\"/>\n");
+}
+
+/* Room that the markers take (around their centre). */
+const double START_RADIUS = 7, END_HALF = 6, WAYPOINT_RADIUS = 5,
+	     MARKER_ROOM = 3;
+
+__attribute__((noinline)) struct box around(const struct spot &s, double half)
+{
+	[[maybe_unused]] ieee_rounding guard;
+	return box{s.x - half, s.y - half, s.x + half, s.y + half};
+}
+
+/* A track's start (a ring) and end (a square). */
+void put_ends(struct page *pg, const struct spot &start,
+	      const struct spot &end, const char *colour)
+{
+	if (start.ok) {
+		pg->put("<circle r=\"7\" fill=\"#fff\" stroke-width=\"3\" "
+			"stroke=\"");
+		pg->put(colour);
+		pg->put("\" cx=\"");
+		pg->tenths(start.x);
+		pg->put("\" cy=\"");
+		pg->tenths(start.y);
+		pg->put("\"><title>start</title></circle>");
+	}
+	if (end.ok) {
+		pg->put("<rect width=\"12\" height=\"12\" fill=\"");
+		pg->put(colour);
+		pg->put("\" x=\"");
+		pg->tenths(end.x - END_HALF);
+		pg->put("\" y=\"");
+		pg->tenths(end.y - END_HALF);
+		pg->put("\"><title>end</title></rect>");
+	}
+	pg->put("\n");
+}
+
+void put_tracks(struct page *pg, const struct projection &p,
+		const struct trip_log &log, const char *(*colour)(size_t))
+{
+	for (const struct trip_route &r : log.routes)
+		if (!r.points.empty())
+			put_line(pg, "rte", NULL, spots_of(p, r.points), 0,
+				 r.points.size());
+	for (size_t i = 0; i < log.tracks.size(); i++) {
+		const std::vector<struct trip_point> &kept = log.tracks[i].kept;
+		if (kept.empty())
+			continue;
+		std::vector<struct spot> s = spots_of(p, kept);
+		/* A line for each segment: none across a segment's start. */
+		size_t begin = 0;
+		for (size_t j = 1; j <= kept.size(); j++)
+			if (j == kept.size() || kept[j].starts_segment) {
+				put_line(pg, "trk", colour(i), s, begin, j);
+				begin = j;
+			}
+		put_ends(pg, s.front(), s.back(), colour(i));
+	}
+}
+
+/* Keeps the markers' room from the texts: the tracks' ends and the
+ * waypoints. */
+void take_markers(struct occupied *taken, const struct projection &p,
+		  const struct trip_log &log,
+		  const std::vector<struct spot> &waypoints)
+{
+	for (const struct trip_track &t : log.tracks) {
+		if (t.kept.empty())
+			continue;
+		struct spot s = {0, 0, false};
+		s.ok = to_view(p, t.kept.front().lat, t.kept.front().lon, &s.x,
+			       &s.y);
+		if (s.ok)
+			taken->take(around(s, START_RADIUS + 2));
+		s.ok = to_view(p, t.kept.back().lat, t.kept.back().lon, &s.x,
+			       &s.y);
+		if (s.ok)
+			taken->take(around(s, END_HALF + 1));
+	}
+	for (const struct spot &w : waypoints)
+		if (w.ok)
+			taken->take(around(w, WAYPOINT_RADIUS + 1));
+}
+
+/* Where a waypoint's label may go around its marker at s, best first:
+ * right, left, the four corners, above, below. */
+__attribute__((noinline)) std::vector<struct label>
+waypoint_candidates(const struct spot &s)
+{
+	[[maybe_unused]] ieee_rounding guard;
+	const double a = text_ascent(WAYPOINT_PX), d = text_descent(WAYPOINT_PX);
+	const double side = WAYPOINT_RADIUS + MARKER_ROOM,
+		     corner = WAYPOINT_RADIUS, mid = s.y + (a - d) / 2;
+	return {label{s.x + side, mid, ANCHOR_START},
+		label{s.x - side, mid, ANCHOR_END},
+		label{s.x + corner, s.y - corner - d - 1, ANCHOR_START},
+		label{s.x + corner, s.y + corner + a + 1, ANCHOR_START},
+		label{s.x - corner, s.y - corner - d - 1, ANCHOR_END},
+		label{s.x - corner, s.y + corner + a + 1, ANCHOR_END},
+		label{s.x, s.y - side - d, ANCHOR_MIDDLE},
+		label{s.x, s.y + side + a, ANCHOR_MIDDLE}};
+}
+
+void put_waypoints(struct page *pg, const struct trip_log &log,
+		   const std::vector<struct spot> &s, struct occupied *taken,
+		   std::string *labels)
+{
+	for (const struct spot &w : s)
+		if (w.ok) {
+			pg->put("<circle class=\"wpt\" r=\"5\" cx=\"");
+			pg->tenths(w.x);
+			pg->put("\" cy=\"");
+			pg->tenths(w.y);
+			pg->put("\"/>");
+		}
+	if (!s.empty())
+		pg->put("\n");
+	struct page texts;
+	for (size_t i = 0; i < s.size(); i++) {
+		if (!s[i].ok)
+			continue;
+		std::vector<struct label> at = waypoint_candidates(s[i]);
+		struct label chosen;
+		for (double widest : {LABEL_WIDEST, LABEL_NARROW}) {
+			std::string text =
+			    fitted(log.waypoints[i].name, widest, WAYPOINT_PX);
+			if (trip_utf8(text).empty())
+				break;
+			if (place_text(taken, at, text_width(text, WAYPOINT_PX),
+				       WAYPOINT_PX, &chosen)) {
+				put_text(&texts, "wlabel", chosen,
+					 trip_utf8(text));
+				break;
+			}
+		}
+	}
+	*labels += texts.html;
+}
+
+/* Every place the map shows: the tracks' kept points, the waypoints, the
+ * routes' points. */
+std::vector<struct place> places_of(const struct trip_log &log)
+{
+	std::vector<struct place> v;
+	for (const struct trip_track &t : log.tracks)
+		for (const struct trip_point &pt : t.kept)
+			v.push_back(place{pt.lat, pt.lon});
+	for (const struct trip_waypoint &w : log.waypoints)
+		v.push_back(place{w.lat, w.lon});
+	for (const struct trip_route &r : log.routes)
+		for (const struct trip_waypoint &w : r.points)
+			v.push_back(place{w.lat, w.lon});
+	return v;
+}
+
+/* The longitude after the widest gap between the longitudes around the
+ * circle, where the area's west edge goes, and the east edge (beyond 180
+ * degrees where the area crosses the antimeridian). */
+void west_east(const std::vector<struct place> &places, double *west,
+	       double *east)
+{
+	std::vector<double> lons;
+	lons.reserve(places.size());
+	for (const struct place &pl : places)
+		lons.push_back(pl.lon);
+	std::sort(lons.begin(), lons.end());
+	*west = lons.front();
+	double widest = lons.front() + 360.0 - lons.back();
+	for (size_t i = 1; i < lons.size(); i++)
+		if (lons[i] - lons[i - 1] > widest) {
+			widest = lons[i] - lons[i - 1];
+			*west = lons[i];
+		}
+	*east = *west;
+	for (double lon : lons)
+		*east = std::max(*east, lon < *west ? lon + 360.0 : lon);
+}
+
+}  // namespace
+
+void trip_put_map(struct page *pg, const struct trip_log &log,
+		  const char *(*colour)(size_t track))
+{
+	std::vector<struct place> places = places_of(log);
+	pg->put("<svg class=\"map\" xmlns=\"http://www.w3.org/2000/svg\" "
+		"viewBox=\"0 0 " +
+		std::to_string((int)W) + " " + std::to_string((int)H) +
+		"\" role=\"img\" aria-label=\"map\">\n");
+	if (places.empty()) {
+		pg->put("<text class=\"empty\" x=\"500\" y=\"350\" "
+			"text-anchor=\"middle\">No positions in this log</text>"
+			"\n</svg>\n");
+		return;
+	}
+	struct projection p = projection_of(places);
+	places = std::vector<struct place>();
+	struct occupied taken;
+	struct scale_bar s = scale_of(p);
+	take_scale(&taken, s);
+	std::vector<struct spot> waypoints = spots_of(p, log.waypoints);
+	take_markers(&taken, p, log, waypoints);
+	/* Lines first, then markers, texts on top; the graticule's labels
+	 * are placed before the waypoints' so that each way gets some. */
+	std::string labels;
+	put_graticule(pg, p, &taken, &labels);
+	put_tracks(pg, p, log, colour);
+	put_waypoints(pg, log, waypoints, &taken, &labels);
+	pg->put(labels);
+	put_scale(pg, s);
+	pg->put("</svg>\n");
+}
+
+__attribute__((noinline)) void trip_put_map_link(struct page *pg,
+						 const struct trip_log &log)
+{
+	[[maybe_unused]] ieee_rounding guard;
+	std::vector<struct place> places = places_of(log);
+	if (places.empty())
+		return;
+	double west, east, south = 90, north = -90;
+	west_east(places, &west, &east);
+	for (const struct place &pl : places) {
+		south = std::min(south, pl.lat);
+		north = std::max(north, pl.lat);
+	}
+	double span = std::max({east - west, north - south, 0.002});
+	int zoom = std::max(1, std::min(18, (int)floor(log2(360.0 / span))));
+	double lon = fmod((west + east) / 2 + 180.0, 360.0) - 180.0;
+	pg->put("<p><a href=\"https://www.openstreetmap.org/#map=" +
+		std::to_string(zoom) + "/");
+	pg->number((south + north) / 2, 5);
+	pg->put("/");
+	pg->number(lon, 5);
+	pg->put("\">This area on OpenStreetMap</a> (on the web)</p>\n");
+}
