@@ -67,6 +67,9 @@ const double SCALE_LEAST = 150.0, SCALE_X = 20.0, SCALE_Y = H - 20.0;
 /* The ellipsis in Windows-1252. */
 const char ELLIPSIS = '\x85';
 
+/* The Earth's mean radius (metres). */
+const double EARTH_RADIUS = 6371009.0;
+
 struct place {
 	double lat, lon;
 };
@@ -187,49 +190,78 @@ centre_of(const std::vector<struct place> &places)
 		     equatorial == 0 ? 0.0 : Math::atan2d(y, x)};
 }
 
-/* The extremes of the places on a projection's plane (metres), and the
- * farthest distance from its centre. */
+/* How far the farthest of the places lies from c (metres), on a sphere
+ * of the Earth's mean radius: near enough to choose a projection by. */
+__attribute__((noinline)) double reach_of(const std::vector<struct place> &places,
+					  struct place c)
+{
+	[[maybe_unused]] ieee_rounding guard;
+	double sc, cc;
+	Math::sincosd(c.lat, sc, cc);
+	double least = 1;
+	for (const struct place &pl : places) {
+		double s, co, sd, cd;
+		Math::sincosd(pl.lat, s, co);
+		Math::sincosd(Math::AngDiff(c.lon, pl.lon), sd, cd);
+		least = std::min(least, sc * s + cc * co * cd);
+	}
+	return acos(std::max(-1.0, least)) * EARTH_RADIUS;
+}
+
+/* A place on the projection's plane (metres from the centre), where it
+ * has one. */
+struct planar {
+	double x, y;
+	bool ok;
+};
+
+/* The extremes of the places on a projection's plane (metres); their
+ * positions there in *plane unless NULL. */
 struct bounds {
-	double west, east, south, north, reach;
+	double west, east, south, north;
 };
 
 __attribute__((noinline)) struct bounds
-bounds_of(const struct projection &p, const std::vector<struct place> &places)
+bounds_of(const struct projection &p, const std::vector<struct place> &places,
+	  std::vector<struct planar> *plane)
 {
 	[[maybe_unused]] ieee_rounding guard;
-	struct bounds b = {0, 0, 0, 0, 0};
+	struct bounds b = {0, 0, 0, 0};
 	for (const struct place &pl : places) {
-		double x, y;
-		if (!to_plane(p, pl.lat, pl.lon, &x, &y))
+		struct planar q = {0, 0, false};
+		q.ok = to_plane(p, pl.lat, pl.lon, &q.x, &q.y);
+		if (plane != NULL)
+			plane->push_back(q);
+		if (!q.ok)
 			continue;
-		b.west = std::min(b.west, x);
-		b.east = std::max(b.east, x);
-		b.south = std::min(b.south, y);
-		b.north = std::max(b.north, y);
-		b.reach = std::max(b.reach, hypot(x, y));
+		b.west = std::min(b.west, q.x);
+		b.east = std::max(b.east, q.x);
+		b.south = std::min(b.south, q.y);
+		b.north = std::max(b.north, q.y);
 	}
 	return b;
 }
 
 /* The projection that suits the places (see map.h), centred on the middle
- * of what they cover and scaled so that they fit with a margin. */
+ * of what they cover and scaled so that they fit with a margin; the
+ * places on its plane in *plane. */
 __attribute__((noinline)) struct projection
-projection_of(const std::vector<struct place> &places)
+projection_of(const std::vector<struct place> &places,
+	      std::vector<struct planar> *plane)
 {
 	[[maybe_unused]] ieee_rounding guard;
 	struct place c = centre_of(places);
-	struct bounds b =
-	    bounds_of(centred(AZIMUTHAL_EQUIDISTANT, c), places);
-	enum projection_kind kind = b.reach <= MAP_LOCAL_REACH
+	enum projection_kind kind = reach_of(places, c) <= MAP_LOCAL_REACH
 					? TRANSVERSE_MERCATOR
 					: AZIMUTHAL_EQUIDISTANT;
 	struct projection p = centred(kind, c);
-	b = bounds_of(p, places);
+	struct bounds b = bounds_of(p, places, NULL);
 	struct place middle;
 	if (from_plane(p, (b.west + b.east) / 2, (b.south + b.north) / 2,
 		       &middle.lat, &middle.lon))
 		p = centred(kind, middle);
-	b = bounds_of(p, places);
+	plane->reserve(places.size());
+	b = bounds_of(p, places, plane);
 	double half_x = std::max({-b.west, b.east, SPAN_LEAST / 2}),
 	       half_y = std::max({-b.south, b.north, SPAN_LEAST / 2});
 	p.scale = std::min((W / 2 - MARGIN) / half_x, (H / 2 - MARGIN) / half_y);
@@ -786,18 +818,44 @@ struct spot {
 	bool ok;
 };
 
-template <typename Places>
-std::vector<struct spot> spots_of(const struct projection &p,
-				  const Places &places)
+/* The view box positions of the places on the projection's plane. */
+__attribute__((noinline)) std::vector<struct spot>
+spots_of(const struct projection &p, const std::vector<struct planar> &plane)
 {
+	[[maybe_unused]] ieee_rounding guard;
 	std::vector<struct spot> v;
-	v.reserve(places.size());
-	for (const auto &pl : places) {
-		struct spot s = {0, 0, false};
-		s.ok = to_view(p, pl.lat, pl.lon, &s.x, &s.y);
+	v.reserve(plane.size());
+	for (const struct planar &q : plane) {
+		struct spot s = {W / 2 + q.x * p.scale, H / 2 - q.y * p.scale,
+				 q.ok};
+		s.ok = s.ok && std::isfinite(s.x) && std::isfinite(s.y);
 		v.push_back(s);
 	}
 	return v;
+}
+
+/* Where the parts of the places of places_of() begin among them. */
+struct parts {
+	std::vector<size_t> tracks, routes;
+	size_t waypoints, end;
+};
+
+struct parts parts_of(const struct trip_log &log)
+{
+	struct parts at;
+	size_t n = 0;
+	for (const struct trip_track &t : log.tracks) {
+		at.tracks.push_back(n);
+		n += t.kept.size();
+	}
+	at.waypoints = n;
+	n += log.waypoints.size();
+	for (const struct trip_route &r : log.routes) {
+		at.routes.push_back(n);
+		n += r.points.size();
+	}
+	at.end = n;
+	return at;
 }
 
 /* A polyline of class cls through the spots from begin to end (those
@@ -860,51 +918,49 @@ void put_ends(struct page *pg, const struct spot &start,
 	pg->put("\n");
 }
 
-void put_tracks(struct page *pg, const struct projection &p,
-		const struct trip_log &log, const char *(*colour)(size_t))
+void put_tracks(struct page *pg, const struct trip_log &log,
+		const std::vector<struct spot> &s, const struct parts &at,
+		const char *(*colour)(size_t))
 {
-	for (const struct trip_route &r : log.routes)
-		if (!r.points.empty())
-			put_line(pg, "rte", NULL, spots_of(p, r.points), 0,
-				 r.points.size());
+	for (size_t i = 0; i < log.routes.size(); i++)
+		if (!log.routes[i].points.empty())
+			put_line(pg, "rte", NULL, s, at.routes[i],
+				 at.routes[i] + log.routes[i].points.size());
 	for (size_t i = 0; i < log.tracks.size(); i++) {
 		const std::vector<struct trip_point> &kept = log.tracks[i].kept;
 		if (kept.empty())
 			continue;
-		std::vector<struct spot> s = spots_of(p, kept);
 		/* A line for each segment: none across a segment's start. */
 		size_t begin = 0;
 		for (size_t j = 1; j <= kept.size(); j++)
 			if (j == kept.size() || kept[j].starts_segment) {
-				put_line(pg, "trk", colour(i), s, begin, j);
+				put_line(pg, "trk", colour(i), s,
+					 at.tracks[i] + begin, at.tracks[i] + j);
 				begin = j;
 			}
-		put_ends(pg, s.front(), s.back(), colour(i));
+		put_ends(pg, s[at.tracks[i]], s[at.tracks[i] + kept.size() - 1],
+			 colour(i));
 	}
 }
 
 /* Keeps the markers' room from the texts: the tracks' ends and the
  * waypoints. */
-void take_markers(struct occupied *taken, const struct projection &p,
-		  const struct trip_log &log,
-		  const std::vector<struct spot> &waypoints)
+void take_markers(struct occupied *taken, const struct trip_log &log,
+		  const std::vector<struct spot> &s, const struct parts &at)
 {
-	for (const struct trip_track &t : log.tracks) {
-		if (t.kept.empty())
+	for (size_t i = 0; i < log.tracks.size(); i++) {
+		size_t n = log.tracks[i].kept.size();
+		if (n == 0)
 			continue;
-		struct spot s = {0, 0, false};
-		s.ok = to_view(p, t.kept.front().lat, t.kept.front().lon, &s.x,
-			       &s.y);
-		if (s.ok)
-			taken->take(around(s, START_RADIUS + 2));
-		s.ok = to_view(p, t.kept.back().lat, t.kept.back().lon, &s.x,
-			       &s.y);
-		if (s.ok)
-			taken->take(around(s, END_HALF + 1));
+		if (s[at.tracks[i]].ok)
+			taken->take(around(s[at.tracks[i]], START_RADIUS + 2));
+		if (s[at.tracks[i] + n - 1].ok)
+			taken->take(around(s[at.tracks[i] + n - 1], END_HALF + 1));
 	}
-	for (const struct spot &w : waypoints)
-		if (w.ok)
-			taken->take(around(w, WAYPOINT_RADIUS + 1));
+	for (size_t i = at.waypoints; i < at.waypoints + log.waypoints.size();
+	     i++)
+		if (s[i].ok)
+			taken->take(around(s[i], WAYPOINT_RADIUS + 1));
 }
 
 /* Where a waypoint's label may go around its marker at s, best first:
@@ -927,9 +983,12 @@ waypoint_candidates(const struct spot &s)
 }
 
 void put_waypoints(struct page *pg, const struct trip_log &log,
-		   const std::vector<struct spot> &s, struct occupied *taken,
-		   std::string *labels)
+		   const std::vector<struct spot> &all, const struct parts &at,
+		   struct occupied *taken, std::string *labels)
 {
+	std::vector<struct spot> s(all.begin() + (ptrdiff_t)at.waypoints,
+				   all.begin() + (ptrdiff_t)(at.waypoints +
+							     log.waypoints.size()));
 	for (const struct spot &w : s)
 		if (w.ok) {
 			pg->put("<circle class=\"wpt\" r=\"5\" cx=\"");
@@ -1017,19 +1076,25 @@ void trip_put_map(struct page *pg, const struct trip_log &log,
 			"\n</svg>\n");
 		return;
 	}
-	struct projection p = projection_of(places);
-	places = std::vector<struct place>();
+	std::vector<struct spot> spots;
+	struct projection p;
+	{
+		std::vector<struct planar> plane;
+		p = projection_of(places, &plane);
+		places = std::vector<struct place>();
+		spots = spots_of(p, plane);
+	}
+	struct parts at = parts_of(log);
 	struct occupied taken;
 	struct scale_bar s = scale_of(p);
 	take_scale(&taken, s);
-	std::vector<struct spot> waypoints = spots_of(p, log.waypoints);
-	take_markers(&taken, p, log, waypoints);
+	take_markers(&taken, log, spots, at);
 	/* Lines first, then markers, texts on top; the graticule's labels
 	 * are placed before the waypoints' so that each way gets some. */
 	std::string labels;
 	put_graticule(pg, p, &taken, &labels);
-	put_tracks(pg, p, log, colour);
-	put_waypoints(pg, log, waypoints, &taken, &labels);
+	put_tracks(pg, log, spots, at, colour);
+	put_waypoints(pg, log, spots, at, &taken, &labels);
 	pg->put(labels);
 	put_scale(pg, s);
 	pg->put("</svg>\n");
