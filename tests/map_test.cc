@@ -153,6 +153,35 @@ TEST(Map, SegmentsAreLinesOfTheirOwn)
 	EXPECT_EQ(lines[1].size(), 3u);
 }
 
+const char *first_only(size_t track) { return track == 0 ? "#d7301f" : NULL; }
+
+// Tracks without a colour of their own share one path, a subpath for
+// each segment and a dot for a lone point, with no marks at their ends.
+TEST(Map, OtherTracksShareOnePath)
+{
+	struct trip_log log = log_of({{at(47.0, 10.0), at(47.01, 10.0)},
+				      {at(47.02, 10.0)},
+				      {at(47.03, 10.0), at(47.04, 10.0),
+				       at(47.05, 10.0, true)}});
+	struct page pg;
+	trip_put_map(&pg, log, first_only);
+	const std::string &svg = pg.html;
+	EXPECT_EQ(tracks_of(svg).size(), 1u);
+	std::vector<size_t> others = elements(svg, "<path class=\"others\"");
+	ASSERT_EQ(others.size(), 1u) << svg;
+	std::string d = attr(svg, others[0], "d");
+	size_t moves = 0, lines = 0, dots = 0;
+	for (size_t i = 0; i < d.size(); i++) {
+		moves += d[i] == 'M';
+		lines += d[i] == 'L';
+		dots += d.compare(i, 2, "h0") == 0;
+	}
+	EXPECT_EQ(moves, 3u) << d;
+	EXPECT_EQ(lines, 1u) << d;
+	EXPECT_EQ(dots, 2u) << d;
+	EXPECT_EQ(elements(svg, "<title>start</title>").size(), 1u);
+}
+
 // Around the pole and towards it: a circle stays a circle, and a track's
 // length against the scale bar is its length on the ground.
 TEST(Map, PolesAreDrawnTrue)

@@ -28,8 +28,10 @@ const char TRIP_MAP_STYLE[] =
     "stroke:#f3f1ea;stroke-width:3}"
     ".trk{fill:none;stroke-width:3;stroke-linejoin:round;"
     "stroke-linecap:round}"
+    ".others{fill:none;stroke:#8c8c8c;stroke-width:2;"
+    "stroke-linejoin:round;stroke-linecap:round}"
     ".rte{fill:none;stroke:#555;stroke-width:2;stroke-dasharray:9 6}"
-    ".wpt{fill:#fff;stroke:#222;stroke-width:2}"
+    ".wpt{fill:none;stroke:#222;stroke-width:10;stroke-linecap:round}"
     ".wlabel{font-size:14px;fill:#222;paint-order:stroke;stroke:#f3f1ea;"
     "stroke-width:3}"
     ".scale{stroke:#222;stroke-width:3}.slabel{font-size:14px;fill:#222}"
@@ -918,6 +920,43 @@ void put_ends(struct page *pg, const struct spot &start,
 	pg->put("\n");
 }
 
+/* The tracks without a colour of their own, in one path of class
+ * "others": a subpath for each segment, a dot for a lone point; written
+ * compactly, since there may be tens of thousands. */
+__attribute__((noinline)) void put_others(struct page *pg,
+					  const struct trip_log &log,
+					  const std::vector<struct spot> &s,
+					  const struct parts &at,
+					  const char *(*colour)(size_t))
+{
+	[[maybe_unused]] ieee_rounding guard;
+	bool any = false;
+	for (size_t i = 0; i < log.tracks.size(); i++) {
+		const std::vector<struct trip_point> &kept = log.tracks[i].kept;
+		if (kept.empty() || colour(i) != NULL)
+			continue;
+		if (!any)
+			pg->put("<path class=\"others\" d=\"");
+		any = true;
+		bool open = false;
+		for (size_t j = 0; j < kept.size(); j++) {
+			const struct spot &p = s[at.tracks[i] + j];
+			if (!p.ok)
+				continue;
+			bool start = !open || kept[j].starts_segment;
+			bool lone = start && (j + 1 == kept.size() ||
+					      kept[j + 1].starts_segment);
+			pg->put(start ? "M" : "L");
+			pg->xy(p.x, p.y);
+			if (lone)
+				pg->put("h0");
+			open = true;
+		}
+	}
+	if (any)
+		pg->put("\"/>\n");
+}
+
 void put_tracks(struct page *pg, const struct trip_log &log,
 		const std::vector<struct spot> &s, const struct parts &at,
 		const char *(*colour)(size_t))
@@ -926,9 +965,10 @@ void put_tracks(struct page *pg, const struct trip_log &log,
 		if (!log.routes[i].points.empty())
 			put_line(pg, "rte", NULL, s, at.routes[i],
 				 at.routes[i] + log.routes[i].points.size());
+	put_others(pg, log, s, at, colour);
 	for (size_t i = 0; i < log.tracks.size(); i++) {
 		const std::vector<struct trip_point> &kept = log.tracks[i].kept;
-		if (kept.empty())
+		if (kept.empty() || colour(i) == NULL)
 			continue;
 		/* A line for each segment: none across a segment's start. */
 		size_t begin = 0;
@@ -946,11 +986,12 @@ void put_tracks(struct page *pg, const struct trip_log &log,
 /* Keeps the markers' room from the texts: the tracks' ends and the
  * waypoints. */
 void take_markers(struct occupied *taken, const struct trip_log &log,
-		  const std::vector<struct spot> &s, const struct parts &at)
+		  const std::vector<struct spot> &s, const struct parts &at,
+		  const char *(*colour)(size_t))
 {
 	for (size_t i = 0; i < log.tracks.size(); i++) {
 		size_t n = log.tracks[i].kept.size();
-		if (n == 0)
+		if (n == 0 || colour(i) == NULL)
 			continue;
 		if (s[at.tracks[i]].ok)
 			taken->take(around(s[at.tracks[i]], START_RADIUS + 2));
@@ -989,16 +1030,18 @@ void put_waypoints(struct page *pg, const struct trip_log &log,
 	std::vector<struct spot> s(all.begin() + (ptrdiff_t)at.waypoints,
 				   all.begin() + (ptrdiff_t)(at.waypoints +
 							     log.waypoints.size()));
+	/* The markers: a dot each, in one path, so that tens of thousands
+	 * stay small. */
+	bool any = false;
 	for (const struct spot &w : s)
 		if (w.ok) {
-			pg->put("<circle class=\"wpt\" r=\"5\" cx=\"");
-			pg->tenths(w.x);
-			pg->put("\" cy=\"");
-			pg->tenths(w.y);
-			pg->put("\"/>");
+			pg->put(any ? "M" : "<path class=\"wpt\" d=\"M");
+			any = true;
+			pg->xy(w.x, w.y);
+			pg->put("h0");
 		}
-	if (!s.empty())
-		pg->put("\n");
+	if (any)
+		pg->put("\"/>\n");
 	struct page texts;
 	for (size_t i = 0; i < s.size(); i++) {
 		if (!s[i].ok)
@@ -1088,7 +1131,7 @@ void trip_put_map(struct page *pg, const struct trip_log &log,
 	struct occupied taken;
 	struct scale_bar s = scale_of(p);
 	take_scale(&taken, s);
-	take_markers(&taken, log, spots, at);
+	take_markers(&taken, log, spots, at, colour);
 	/* Lines first, then markers, texts on top; the graticule's labels
 	 * are placed before the waypoints' so that each way gets some. */
 	std::string labels;

@@ -35,7 +35,10 @@ extern const char TRIP_MAP_STYLE[];
  * Appends to *pg the map of log: the svg element of class "map", its view
  * box PAGE_MAP_WIDTH by PAGE_MAP_HEIGHT (page.h), or one that says "No
  * positions in this log".  colour(i) names the colour of log.tracks[i]
- * (CSS).  A waypoint's name is shortened with an ellipsis where room is
+ * (CSS): a polyline of class "trk" in that colour for each of its
+ * segments, its start and end marked; or is NULL for a track drawn among
+ * the others, all in one grey path of class "others" without marks (so
+ * that tens of thousands of tracks stay small).  A waypoint's name is shortened with an ellipsis where room is
  * short and left out (its marker stays) where it fits nowhere.  Every
  * coordinate written is finite; the same log gives the same bytes on every
  * platform.  Throws std::bad_alloc when memory runs out.

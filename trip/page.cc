@@ -27,7 +27,14 @@ const char *const COLOURS[] = {"#d7301f", "#2166ac", "#1a9850", "#762a83",
 			       "#e08214", "#01665e", "#c51b7d", "#4d4d4d"};
 const size_t NCOLOURS = sizeof COLOURS / sizeof COLOURS[0];
 
-const char *track_colour(size_t track) { return COLOURS[track % NCOLOURS]; }
+/* Tracks drawn in a colour of their own on the map, with their ends
+ * marked; the others are drawn together, in grey. */
+const size_t TRACKS_COLOURED = 100;
+
+const char *track_colour(size_t track)
+{
+	return track < TRACKS_COLOURED ? COLOURS[track % NCOLOURS] : NULL;
+}
 
 const char STYLE[] =
     "body{font-family:sans-serif;color:#222;margin:1.5em auto;"
