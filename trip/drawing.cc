@@ -87,6 +87,12 @@ void page::tenths(double v)
 	}
 }
 
+__attribute__((noinline)) double snapped(double v)
+{
+	[[maybe_unused]] ieee_rounding guard;
+	return (double)tenths_of(v) / 10.0;
+}
+
 void page::number(double v, int decimals)
 {
 	char text[TRIP_TEXT_SIZE];
@@ -128,11 +134,11 @@ __attribute__((noinline)) double text_width(const std::string &cp1252,
 __attribute__((noinline)) double text_ascent(double px)
 {
 	[[maybe_unused]] ieee_rounding guard;
-	return ASCENT * px;
+	return ceil(ASCENT * px * 10) / 10;
 }
 
 __attribute__((noinline)) double text_descent(double px)
 {
 	[[maybe_unused]] ieee_rounding guard;
-	return DESCENT * px;
+	return ceil(DESCENT * px * 10) / 10;
 }

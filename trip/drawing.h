@@ -43,6 +43,11 @@ struct page {
 /* The largest coordinate written (view box units). */
 #define DRAWING_COORDINATE_MAX 1e7
 
+/* v rounded to the tenth, as page::tenths() writes it: a drawing that
+ * decides where things go from the coordinates it writes decides alike
+ * on every platform. */
+double snapped(double v);
+
 /* The round step (1, 2 or 5 times a power of ten) nearest at or above
  * span / lines; span and lines positive and finite. */
 double round_step(double span, double lines);
@@ -61,7 +66,8 @@ int decimals_of(double step);
 double text_width(const std::string &cp1252, double px);
 
 /* Of a line of text at a font size of px: the height above the baseline
- * and below it that any of those fonts' glyphs reach (units). */
+ * and below it that any of those fonts' glyphs reach (units, rounded up
+ * to the tenth). */
 double text_ascent(double px);
 double text_descent(double px);
 

@@ -62,6 +62,10 @@ const double STRAIGHT = 0.1;
 /* A step between samples longer than this is a jump through infinity
  * (near the antipode of an azimuthal map's centre): no line is drawn. */
 const double JUMP = W / 4;
+/* Graticule lines end this far from an azimuthal map's centre (metres):
+ * towards the antipode the projection grows so sensitive that the last
+ * bits of a platform's maths would move them. */
+const double GRID_REACH = 15000e3;
 /* Cells of the grid that finds the texts and markers near a box. */
 const double CELL = 25.0;
 /* The scale bar: at least this long (units), from this corner. */
@@ -589,6 +593,10 @@ __attribute__((noinline)) void add_step(struct grid_line *g, bool *open,
 		*open = false;
 		return;
 	}
+	x0 = snapped(x0);
+	y0 = snapped(y0);
+	x1 = snapped(x1);
+	y1 = snapped(y1);
 	if (!*open) {
 		g->pieces.emplace_back();
 		g->pieces.back().emplace_back(x0, y0);
@@ -628,10 +636,14 @@ grid_line_of(const struct projection &p, bool parallel, double v, double from,
 		double t = from + (to - from) * i / GRID_SAMPLES;
 		double x, y;
 		if (!(parallel ? to_view(p, v, t, &x, &y)
-			       : to_view(p, t, v, &x, &y))) {
+			       : to_view(p, t, v, &x, &y)) ||
+		    (p.kind == AZIMUTHAL_EQUIDISTANT &&
+		     hypot(x - W / 2, y - H / 2) > GRID_REACH * p.scale)) {
 			had = open = false;
 			continue;
 		}
+		x = snapped(x);
+		y = snapped(y);
 		if (had)
 			add_step(&g, &open, px, py, x, y);
 		px = x;
@@ -768,8 +780,9 @@ __attribute__((noinline)) struct scale_bar scale_of(const struct projection &p)
 }
 
 /* "2 km" or "500 m". */
-std::string scale_text(double metres)
+__attribute__((noinline)) std::string scale_text(double metres)
 {
+	[[maybe_unused]] ieee_rounding guard;
 	struct page pg;
 	bool km = metres >= 1000;
 	double v = km ? metres / 1000 : metres;
@@ -828,8 +841,8 @@ spots_of(const struct projection &p, const std::vector<struct planar> &plane)
 	std::vector<struct spot> v;
 	v.reserve(plane.size());
 	for (const struct planar &q : plane) {
-		struct spot s = {W / 2 + q.x * p.scale, H / 2 - q.y * p.scale,
-				 q.ok};
+		struct spot s = {snapped(W / 2 + q.x * p.scale),
+				 snapped(H / 2 - q.y * p.scale), q.ok};
 		s.ok = s.ok && std::isfinite(s.x) && std::isfinite(s.y);
 		v.push_back(s);
 	}
