@@ -606,12 +606,15 @@ __attribute__((noinline)) void add_step(struct grid_line *g, bool *open,
 		*open = true;
 	}
 	auto &piece = g->pieces.back();
-	if (piece.size() >= 2 &&
-	    between(piece[piece.size() - 2], piece.back().first,
-		    piece.back().second, x1, y1))
-		piece.back() = std::make_pair(x1, y1);
-	else
-		piece.emplace_back(x1, y1);
+	std::pair<double, double> to(x1, y1);
+	if (piece.back() != to) {
+		if (piece.size() >= 2 &&
+		    between(piece[piece.size() - 2], piece.back().first,
+			    piece.back().second, x1, y1))
+			piece.back() = to;
+		else
+			piece.push_back(to);
+	}
 	if (x1 != ox1 || y1 != oy1) {
 		enum edge e = edge_of(x1, y1);
 		if (e != EDGE_NONE)
@@ -729,6 +732,11 @@ put_graticule(struct page *pg, const struct projection &p,
 {
 	[[maybe_unused]] ieee_rounding guard;
 	struct view_range r = range_of(p);
+	/* The lines are drawn from beyond the map's edges, so that no sample
+	 * falls on an edge, where the last bits of the maths would decide
+	 * whether it lies inside. */
+	double lon_beyond = r.round ? 0 : (r.east - r.west) / GRID_SAMPLES * 2,
+	       lat_beyond = (r.north - r.south) / GRID_SAMPLES * 2;
 	pg->put("<g class=\"grid\">");
 	struct page texts;
 	for (bool parallel : {true, false}) {
@@ -745,9 +753,12 @@ put_graticule(struct page *pg, const struct projection &p,
 			if (parallel && fabs(v) >= 90)
 				continue;
 			struct grid_line g =
-			    parallel ? grid_line_of(p, true, v, r.west, r.east)
-				     : grid_line_of(p, false, v, r.south,
-						    r.north);
+			    parallel
+				? grid_line_of(p, true, v, r.west - lon_beyond,
+					       r.east + lon_beyond)
+				: grid_line_of(p, false, v,
+					       std::max(-90.0, r.south - lat_beyond),
+					       std::min(90.0, r.north + lat_beyond));
 			for (const auto &piece : g.pieces)
 				put_piece(pg, piece);
 			std::string text = degrees_label(v, decimals, parallel);
