@@ -19,7 +19,10 @@
 
 namespace {
 
-const char *red(size_t) { return "#d7301f"; }
+const char *red(size_t)
+{
+	return "#d7301f";
+}
 
 struct trip_point at(double lat, double lon, bool starts_segment = false)
 {
@@ -30,8 +33,9 @@ struct trip_point at(double lat, double lon, bool starts_segment = false)
 	return p;
 }
 
-struct trip_log log_of(const std::vector<std::vector<struct trip_point>> &tracks,
-		       const std::vector<struct trip_waypoint> &waypoints = {})
+struct trip_log
+log_of(const std::vector<std::vector<struct trip_point>> &tracks,
+       const std::vector<struct trip_waypoint> &waypoints = {})
 {
 	struct trip_log log;
 	log.name = "log";
@@ -144,25 +148,28 @@ double geodesic(double lat1, double lon1, double lat2, double lon2)
 // No line is drawn across a segment's start: a line for each segment.
 TEST(Map, SegmentsAreLinesOfTheirOwn)
 {
-	std::string svg = map_of(log_of({{at(47.0, 10.0), at(47.001, 10.0),
-					  at(47.5, 10.5, true),
-					  at(47.501, 10.5), at(47.502, 10.5)}}));
+	std::string svg = map_of(
+	    log_of({{at(47.0, 10.0), at(47.001, 10.0), at(47.5, 10.5, true),
+		     at(47.501, 10.5), at(47.502, 10.5)}}));
 	std::vector<Points> lines = tracks_of(svg);
 	ASSERT_EQ(lines.size(), 2u) << svg;
 	EXPECT_EQ(lines[0].size(), 2u);
 	EXPECT_EQ(lines[1].size(), 3u);
 }
 
-const char *first_only(size_t track) { return track == 0 ? "#d7301f" : NULL; }
+const char *first_only(size_t track)
+{
+	return track == 0 ? "#d7301f" : NULL;
+}
 
 // Tracks without a colour of their own share one path, a subpath for
 // each segment and a dot for a lone point, with no marks at their ends.
 TEST(Map, OtherTracksShareOnePath)
 {
-	struct trip_log log = log_of({{at(47.0, 10.0), at(47.01, 10.0)},
-				      {at(47.02, 10.0)},
-				      {at(47.03, 10.0), at(47.04, 10.0),
-				       at(47.05, 10.0, true)}});
+	struct trip_log log =
+	    log_of({{at(47.0, 10.0), at(47.01, 10.0)},
+		    {at(47.02, 10.0)},
+		    {at(47.03, 10.0), at(47.04, 10.0), at(47.05, 10.0, true)}});
 	struct page pg;
 	trip_put_map(&pg, log, first_only);
 	const std::string &svg = pg.html;
@@ -213,8 +220,9 @@ TEST(Map, PolesAreDrawnTrue)
 			const auto &kept = r.tracks[t];
 			double truth = 0;
 			for (size_t i = 1; i < kept.size(); i++)
-				truth += geodesic(kept[i - 1].lat, kept[i - 1].lon,
-						  kept[i].lat, kept[i].lon);
+				truth +=
+				    geodesic(kept[i - 1].lat, kept[i - 1].lon,
+					     kept[i].lat, kept[i].lon);
 			EXPECT_NEAR(length_of(lines[t]) * scale / truth, 1.0,
 				    0.05)
 			    << "track " << t;
@@ -282,15 +290,18 @@ TEST(Map, AnyPlaceAnySize)
 		EXPECT_EQ(svg.find("inf"), std::string::npos);
 		for (const Points &line : tracks_of(svg)) {
 			for (const auto &p : line) {
-				EXPECT_TRUE(p.first >= 0 && p.first <= PAGE_MAP_WIDTH &&
+				EXPECT_TRUE(p.first >= 0 &&
+					    p.first <= PAGE_MAP_WIDTH &&
 					    p.second >= 0 &&
 					    p.second <= PAGE_MAP_HEIGHT)
 				    << p.first << "," << p.second;
 			}
-			for (size_t i = 1; r.short_steps && i < line.size(); i++)
-				EXPECT_LT(hypot(line[i].first - line[i - 1].first,
-						line[i].second - line[i - 1].second),
-					  PAGE_MAP_WIDTH / 4.0);
+			for (size_t i = 1; r.short_steps && i < line.size();
+			     i++)
+				EXPECT_LT(
+				    hypot(line[i].first - line[i - 1].first,
+					  line[i].second - line[i - 1].second),
+				    PAGE_MAP_WIDTH / 4.0);
 		}
 	}
 	std::string world = map_of(rows[3].log);

@@ -15,6 +15,7 @@
 #include <GeographicLib/TransverseMercator.hpp>
 
 #include "ieee_rounding.h"
+#include "labels.h"
 #include "page.h"
 
 using GeographicLib::Math;
@@ -46,9 +47,8 @@ const double WAYPOINT_PX = 14, GRID_PX = 13, SCALE_PX = 14;
 const double SPAN_LEAST = 500.0;
 /* Room around what the map shows (view box units). */
 const double MARGIN = 40.0;
-/* Room kept between a text and the map's edge, and around each text so
- * that rounding never makes two touch (units). */
-const double EDGE_GAP = 2.0, TEXT_PAD = 1.0;
+/* Room kept between a text and the map's edge (units). */
+const double EDGE_GAP = 2.0;
 /* The widest waypoint label, and the narrower one tried where that fits
  * nowhere (units). */
 const double LABEL_WIDEST = 200.0, LABEL_NARROW = 100.0;
@@ -66,12 +66,8 @@ const double JUMP = W / 4;
  * towards the antipode the projection grows so sensitive that the last
  * bits of a platform's maths would move them. */
 const double GRID_REACH = 15000e3;
-/* Cells of the grid that finds the texts and markers near a box. */
-const double CELL = 25.0;
 /* The scale bar: at least this long (units), from this corner. */
 const double SCALE_LEAST = 150.0, SCALE_X = 20.0, SCALE_Y = H - 20.0;
-/* The ellipsis in Windows-1252. */
-const char ELLIPSIS = '\x85';
 
 /* The Earth's mean radius (metres). */
 const double EARTH_RADIUS = 6371009.0;
@@ -108,9 +104,8 @@ const GeographicLib::AzimuthalEquidistant &azimuthal_equidistant()
 
 /* Metres east and north of the centre on the projection's plane; false
  * where they are not finite. */
-__attribute__((noinline)) bool to_plane(const struct projection &p,
-					double lat, double lon, double *x,
-					double *y)
+__attribute__((noinline)) bool to_plane(const struct projection &p, double lat,
+					double lon, double *x, double *y)
 {
 	[[maybe_unused]] ieee_rounding guard;
 	if (p.kind == TRANSVERSE_MERCATOR) {
@@ -125,9 +120,8 @@ __attribute__((noinline)) bool to_plane(const struct projection &p,
 
 /* The place at metres east and north of the centre; false where it is no
  * place. */
-__attribute__((noinline)) bool from_plane(const struct projection &p,
-					  double x, double y, double *lat,
-					  double *lon)
+__attribute__((noinline)) bool from_plane(const struct projection &p, double x,
+					  double y, double *lat, double *lon)
 {
 	[[maybe_unused]] ieee_rounding guard;
 	if (p.kind == TRANSVERSE_MERCATOR)
@@ -138,9 +132,8 @@ __attribute__((noinline)) bool from_plane(const struct projection &p,
 	return std::isfinite(*lat) && std::isfinite(*lon);
 }
 
-__attribute__((noinline)) bool to_view(const struct projection &p,
-				       double lat, double lon, double *vx,
-				       double *vy)
+__attribute__((noinline)) bool to_view(const struct projection &p, double lat,
+				       double lon, double *vx, double *vy)
 {
 	[[maybe_unused]] ieee_rounding guard;
 	double x, y;
@@ -151,9 +144,8 @@ __attribute__((noinline)) bool to_view(const struct projection &p,
 	return std::isfinite(*vx) && std::isfinite(*vy);
 }
 
-__attribute__((noinline)) bool from_view(const struct projection &p,
-					 double vx, double vy, double *lat,
-					 double *lon)
+__attribute__((noinline)) bool from_view(const struct projection &p, double vx,
+					 double vy, double *lat, double *lon)
 {
 	[[maybe_unused]] ieee_rounding guard;
 	return from_plane(p, (vx - W / 2) / p.scale, (H / 2 - vy) / p.scale,
@@ -198,8 +190,8 @@ centre_of(const std::vector<struct place> &places)
 
 /* How far the farthest of the places lies from c (metres), on a sphere
  * of the Earth's mean radius: near enough to choose a projection by. */
-__attribute__((noinline)) double reach_of(const std::vector<struct place> &places,
-					  struct place c)
+__attribute__((noinline)) double
+reach_of(const std::vector<struct place> &places, struct place c)
 {
 	[[maybe_unused]] ieee_rounding guard;
 	double sc, cc;
@@ -270,152 +262,9 @@ projection_of(const std::vector<struct place> &places,
 	b = bounds_of(p, places, plane);
 	double half_x = std::max({-b.west, b.east, SPAN_LEAST / 2}),
 	       half_y = std::max({-b.south, b.north, SPAN_LEAST / 2});
-	p.scale = std::min((W / 2 - MARGIN) / half_x, (H / 2 - MARGIN) / half_y);
+	p.scale =
+	    std::min((W / 2 - MARGIN) / half_x, (H / 2 - MARGIN) / half_y);
 	return p;
-}
-
-/* A text's box on the map (units, y down). */
-struct box {
-	double x0, y0, x1, y1;
-};
-
-/* Every text and marker placed so far, found by the cells of a grid over
- * the map that each box covers, so that a new box is checked against
- * its neighbours only. */
-class occupied {
-      public:
-	occupied()
-	    : cols_((size_t)ceil(W / CELL)), rows_((size_t)ceil(H / CELL)),
-	      cells_(cols_ * rows_)
-	{
-	}
-
-	bool free(const struct box &b) const
-	{
-		size_t c0, c1, r0, r1;
-		cells(b, &c0, &c1, &r0, &r1);
-		for (size_t r = r0; r <= r1; r++)
-			for (size_t c = c0; c <= c1; c++)
-				for (size_t i : cells_[r * cols_ + c])
-					if (overlap(boxes_[i], b))
-						return false;
-		return true;
-	}
-
-	void take(const struct box &b)
-	{
-		size_t c0, c1, r0, r1;
-		cells(b, &c0, &c1, &r0, &r1);
-		for (size_t r = r0; r <= r1; r++)
-			for (size_t c = c0; c <= c1; c++)
-				cells_[r * cols_ + c].push_back(boxes_.size());
-		boxes_.push_back(b);
-	}
-
-      private:
-	size_t cols_, rows_;
-	std::vector<std::vector<size_t>> cells_;
-	std::vector<struct box> boxes_;
-
-	__attribute__((noinline)) static bool overlap(const struct box &a,
-						      const struct box &b)
-	{
-		[[maybe_unused]] ieee_rounding guard;
-		return a.x0 < b.x1 && b.x0 < a.x1 && a.y0 < b.y1 &&
-		       b.y0 < a.y1;
-	}
-
-	static size_t index(double v, size_t n)
-	{
-		if (!(v > 0))
-			return 0;
-		size_t i = (size_t)std::min(v / CELL, (double)n);
-		return std::min(i, n - 1);
-	}
-
-	__attribute__((noinline)) void cells(const struct box &b, size_t *c0,
-					     size_t *c1, size_t *r0,
-					     size_t *r1) const
-	{
-		[[maybe_unused]] ieee_rounding guard;
-		*c0 = index(b.x0, cols_);
-		*c1 = index(b.x1, cols_);
-		*r0 = index(b.y0, rows_);
-		*r1 = index(b.y1, rows_);
-	}
-};
-
-/* A text to write: where its anchor is, how it stands on it. */
-enum anchoring { ANCHOR_START, ANCHOR_MIDDLE, ANCHOR_END };
-
-struct label {
-	double x, y; /* the anchor on the baseline */
-	enum anchoring anchoring;
-};
-
-/* The box of a text of width w at a font size of px, padded. */
-__attribute__((noinline)) struct box box_of(const struct label &l, double w,
-					    double px)
-{
-	[[maybe_unused]] ieee_rounding guard;
-	double left = l.anchoring == ANCHOR_START    ? l.x
-		      : l.anchoring == ANCHOR_MIDDLE ? l.x - w / 2
-						     : l.x - w;
-	return box{left - TEXT_PAD, l.y - text_ascent(px) - TEXT_PAD,
-		   left + w + TEXT_PAD, l.y + text_descent(px) + TEXT_PAD};
-}
-
-__attribute__((noinline)) bool inside(const struct box &b)
-{
-	[[maybe_unused]] ieee_rounding guard;
-	return b.x0 >= EDGE_GAP && b.y0 >= EDGE_GAP && b.x1 <= W - EDGE_GAP &&
-	       b.y1 <= H - EDGE_GAP;
-}
-
-/* The first of the candidates where a text of width w fits, taken; false
- * where none does. */
-bool place_text(struct occupied *taken, const std::vector<struct label> &at,
-		double w, double px, struct label *chosen)
-{
-	for (const struct label &l : at) {
-		struct box b = box_of(l, w, px);
-		if (inside(b) && taken->free(b)) {
-			taken->take(b);
-			*chosen = l;
-			return true;
-		}
-	}
-	return false;
-}
-
-void put_text(struct page *pg, const char *cls, const struct label &l,
-	      const std::string &utf8)
-{
-	pg->put("<text class=\"");
-	pg->put(cls);
-	pg->put("\" x=\"");
-	pg->tenths(l.x);
-	pg->put("\" y=\"");
-	pg->tenths(l.y);
-	if (l.anchoring != ANCHOR_START)
-		pg->put(l.anchoring == ANCHOR_MIDDLE ? "\" text-anchor=\"middle"
-						     : "\" text-anchor=\"end");
-	pg->put("\">");
-	pg->escaped(utf8);
-	pg->put("</text>\n");
-}
-
-/* The Windows-1252 text, shortened with an ellipsis to at most widest
- * units at a font size of px. */
-std::string fitted(const std::string &cp1252, double widest, double px)
-{
-	if (text_width(cp1252, px) <= widest)
-		return cp1252;
-	std::string s = cp1252;
-	while (!s.empty() &&
-	       (text_width(s + ELLIPSIS, px) > widest || s.back() == ' '))
-		s.pop_back();
-	return s + ELLIPSIS;
 }
 
 /*
@@ -526,7 +375,7 @@ struct grid_line {
 __attribute__((noinline)) enum edge edge_of(double x, double y)
 {
 	[[maybe_unused]] ieee_rounding guard;
-	return y <= 0 ? EDGE_TOP
+	return y <= 0	? EDGE_TOP
 	       : x >= W ? EDGE_RIGHT
 	       : y >= H ? EDGE_BOTTOM
 	       : x <= 0 ? EDGE_LEFT
@@ -677,20 +526,28 @@ grid_candidates(const struct grid_line &g, bool parallel)
 				continue;
 			switch (e) {
 			case EDGE_TOP:
-				at.push_back(label{a.x + gap, down, ANCHOR_START});
-				at.push_back(label{a.x - gap, down, ANCHOR_END});
+				at.push_back(
+				    label{a.x + gap, down, ANCHOR_START});
+				at.push_back(
+				    label{a.x - gap, down, ANCHOR_END});
 				break;
 			case EDGE_BOTTOM:
-				at.push_back(label{a.x + gap, H - up, ANCHOR_START});
-				at.push_back(label{a.x - gap, H - up, ANCHOR_END});
+				at.push_back(
+				    label{a.x + gap, H - up, ANCHOR_START});
+				at.push_back(
+				    label{a.x - gap, H - up, ANCHOR_END});
 				break;
 			case EDGE_LEFT:
-				at.push_back(label{gap, a.y - up, ANCHOR_START});
-				at.push_back(label{gap, a.y + down, ANCHOR_START});
+				at.push_back(
+				    label{gap, a.y - up, ANCHOR_START});
+				at.push_back(
+				    label{gap, a.y + down, ANCHOR_START});
 				break;
 			default:
-				at.push_back(label{W - gap, a.y - up, ANCHOR_END});
-				at.push_back(label{W - gap, a.y + down, ANCHOR_END});
+				at.push_back(
+				    label{W - gap, a.y - up, ANCHOR_END});
+				at.push_back(
+				    label{W - gap, a.y + down, ANCHOR_END});
 			}
 		}
 	/* Some ten points along the line inside. */
@@ -726,9 +583,10 @@ void put_piece(struct page *pg,
 
 /* The graticule's lines, and the labels that fit, one a line, added to
  * *labels. */
-__attribute__((noinline)) void
-put_graticule(struct page *pg, const struct projection &p,
-	      struct occupied *taken, std::string *labels)
+__attribute__((noinline)) void put_graticule(struct page *pg,
+					     const struct projection &p,
+					     class label_space *taken,
+					     std::string *labels)
 {
 	[[maybe_unused]] ieee_rounding guard;
 	struct view_range r = range_of(p);
@@ -756,17 +614,20 @@ put_graticule(struct page *pg, const struct projection &p,
 			    parallel
 				? grid_line_of(p, true, v, r.west - lon_beyond,
 					       r.east + lon_beyond)
-				: grid_line_of(p, false, v,
-					       std::max(-90.0, r.south - lat_beyond),
-					       std::min(90.0, r.north + lat_beyond));
+				: grid_line_of(
+				      p, false, v,
+				      std::max(-90.0, r.south - lat_beyond),
+				      std::min(90.0, r.north + lat_beyond));
 			for (const auto &piece : g.pieces)
 				put_piece(pg, piece);
 			std::string text = degrees_label(v, decimals, parallel);
 			struct label at;
 			if (!g.pieces.empty() &&
-			    place_text(taken, grid_candidates(g, parallel),
-				       text_width(text, GRID_PX), GRID_PX, &at))
-				put_text(&texts, "glabel", at, trip_utf8(text));
+			    taken->place(grid_candidates(g, parallel),
+					 text_width(text, GRID_PX), GRID_PX,
+					 &at))
+				put_label(&texts, "glabel", at,
+					  trip_utf8(text));
 		}
 	}
 	pg->put("</g>\n");
@@ -801,19 +662,22 @@ __attribute__((noinline)) std::string scale_text(double metres)
 	return pg.html + (km ? " km" : " m");
 }
 
-struct label scale_label() { return label{SCALE_X, SCALE_Y - 8, ANCHOR_START}; }
+struct label scale_label()
+{
+	return label{SCALE_X, SCALE_Y - 8, ANCHOR_START};
+}
 
 /* Keeps the scale bar's room from other texts. */
-__attribute__((noinline)) void take_scale(struct occupied *taken,
+__attribute__((noinline)) void take_scale(class label_space *taken,
 					  const struct scale_bar &s)
 {
 	[[maybe_unused]] ieee_rounding guard;
-	struct box text = box_of(scale_label(), text_width(scale_text(s.metres),
-							   SCALE_PX),
-				 SCALE_PX);
-	taken->take(box{SCALE_X - 3, text.y0, std::max(text.x1,
-						       SCALE_X + s.length + 3),
-			SCALE_Y + 3});
+	struct label_box text =
+	    label_box_of(scale_label(),
+			 text_width(scale_text(s.metres), SCALE_PX), SCALE_PX);
+	taken->take(label_box{SCALE_X - 3, text.y0,
+			      std::max(text.x1, SCALE_X + s.length + 3),
+			      SCALE_Y + 3});
 }
 
 void put_scale(struct page *pg, const struct scale_bar &s)
@@ -828,7 +692,7 @@ void put_scale(struct page *pg, const struct scale_bar &s)
 	pg->tenths(SCALE_Y);
 	pg->put("\"/>");
 	struct page text;
-	put_text(&text, "slabel", scale_label(), scale_text(s.metres));
+	put_label(&text, "slabel", scale_label(), scale_text(s.metres));
 	text.html.pop_back(); /* the newline */
 	pg->put(text.html);
 	pg->put("</g>\n");
@@ -912,15 +776,16 @@ void put_line(struct page *pg, const char *cls, const char *colour,
 const double START_RADIUS = 7, END_HALF = 6, WAYPOINT_RADIUS = 5,
 	     MARKER_ROOM = 3;
 
-__attribute__((noinline)) struct box around(const struct spot &s, double half)
+__attribute__((noinline)) struct label_box around(const struct spot &s,
+						  double half)
 {
 	[[maybe_unused]] ieee_rounding guard;
-	return box{s.x - half, s.y - half, s.x + half, s.y + half};
+	return label_box{s.x - half, s.y - half, s.x + half, s.y + half};
 }
 
 /* A track's start (a ring) and end (a square). */
-void put_ends(struct page *pg, const struct spot &start,
-	      const struct spot &end, const char *colour)
+void put_ends(struct page *pg, const struct spot &start, const struct spot &end,
+	      const char *colour)
 {
 	if (start.ok) {
 		pg->put("<circle r=\"7\" fill=\"#fff\" stroke-width=\"3\" "
@@ -999,7 +864,8 @@ void put_tracks(struct page *pg, const struct trip_log &log,
 		for (size_t j = 1; j <= kept.size(); j++)
 			if (j == kept.size() || kept[j].starts_segment) {
 				put_line(pg, "trk", colour(i), s,
-					 at.tracks[i] + begin, at.tracks[i] + j);
+					 at.tracks[i] + begin,
+					 at.tracks[i] + j);
 				begin = j;
 			}
 		put_ends(pg, s[at.tracks[i]], s[at.tracks[i] + kept.size() - 1],
@@ -1009,7 +875,7 @@ void put_tracks(struct page *pg, const struct trip_log &log,
 
 /* Keeps the markers' room from the texts: the tracks' ends and the
  * waypoints. */
-void take_markers(struct occupied *taken, const struct trip_log &log,
+void take_markers(class label_space *taken, const struct trip_log &log,
 		  const std::vector<struct spot> &s, const struct parts &at,
 		  const char *(*colour)(size_t))
 {
@@ -1020,7 +886,8 @@ void take_markers(struct occupied *taken, const struct trip_log &log,
 		if (s[at.tracks[i]].ok)
 			taken->take(around(s[at.tracks[i]], START_RADIUS + 2));
 		if (s[at.tracks[i] + n - 1].ok)
-			taken->take(around(s[at.tracks[i] + n - 1], END_HALF + 1));
+			taken->take(
+			    around(s[at.tracks[i] + n - 1], END_HALF + 1));
 	}
 	for (size_t i = at.waypoints; i < at.waypoints + log.waypoints.size();
 	     i++)
@@ -1034,7 +901,8 @@ __attribute__((noinline)) std::vector<struct label>
 waypoint_candidates(const struct spot &s)
 {
 	[[maybe_unused]] ieee_rounding guard;
-	const double a = text_ascent(WAYPOINT_PX), d = text_descent(WAYPOINT_PX);
+	const double a = text_ascent(WAYPOINT_PX),
+		     d = text_descent(WAYPOINT_PX);
 	const double side = WAYPOINT_RADIUS + MARKER_ROOM,
 		     corner = WAYPOINT_RADIUS, mid = s.y + (a - d) / 2;
 	return {label{s.x + side, mid, ANCHOR_START},
@@ -1049,11 +917,11 @@ waypoint_candidates(const struct spot &s)
 
 void put_waypoints(struct page *pg, const struct trip_log &log,
 		   const std::vector<struct spot> &all, const struct parts &at,
-		   struct occupied *taken, std::string *labels)
+		   class label_space *taken, std::string *labels)
 {
-	std::vector<struct spot> s(all.begin() + (ptrdiff_t)at.waypoints,
-				   all.begin() + (ptrdiff_t)(at.waypoints +
-							     log.waypoints.size()));
+	std::vector<struct spot> s(
+	    all.begin() + (ptrdiff_t)at.waypoints,
+	    all.begin() + (ptrdiff_t)(at.waypoints + log.waypoints.size()));
 	/* The markers: a dot each, in one path, so that tens of thousands
 	 * stay small. */
 	bool any = false;
@@ -1073,14 +941,14 @@ void put_waypoints(struct page *pg, const struct trip_log &log,
 		std::vector<struct label> at = waypoint_candidates(s[i]);
 		struct label chosen;
 		for (double widest : {LABEL_WIDEST, LABEL_NARROW}) {
-			std::string text =
-			    fitted(log.waypoints[i].name, widest, WAYPOINT_PX);
+			std::string text = label_fitted(log.waypoints[i].name,
+							widest, WAYPOINT_PX);
 			if (trip_utf8(text).empty())
 				break;
-			if (place_text(taken, at, text_width(text, WAYPOINT_PX),
-				       WAYPOINT_PX, &chosen)) {
-				put_text(&texts, "wlabel", chosen,
-					 trip_utf8(text));
+			if (taken->place(at, text_width(text, WAYPOINT_PX),
+					 WAYPOINT_PX, &chosen)) {
+				put_label(&texts, "wlabel", chosen,
+					  trip_utf8(text));
 				break;
 			}
 		}
@@ -1152,7 +1020,7 @@ void trip_put_map(struct page *pg, const struct trip_log &log,
 		spots = spots_of(p, plane);
 	}
 	struct parts at = parts_of(log);
-	struct occupied taken;
+	class label_space taken(W, H, EDGE_GAP);
 	struct scale_bar s = scale_of(p);
 	take_scale(&taken, s);
 	take_markers(&taken, log, spots, at, colour);

@@ -38,10 +38,11 @@ extern const char TRIP_MAP_STYLE[];
  * (CSS): a polyline of class "trk" in that colour for each of its
  * segments, its start and end marked; or is NULL for a track drawn among
  * the others, all in one grey path of class "others" without marks (so
- * that tens of thousands of tracks stay small).  A waypoint's name is shortened with an ellipsis where room is
- * short and left out (its marker stays) where it fits nowhere.  Every
- * coordinate written is finite; the same log gives the same bytes on every
- * platform.  Throws std::bad_alloc when memory runs out.
+ * that tens of thousands of tracks stay small).  A waypoint's name is
+ * shortened with an ellipsis where room is short and left out (its marker
+ * stays) where it fits nowhere.  Every coordinate written is finite; the
+ * same log gives the same bytes on every platform.  Throws std::bad_alloc
+ * when memory runs out.
  */
 void trip_put_map(struct page *pg, const struct trip_log &log,
 		  const char *(*colour)(size_t track));
