@@ -245,6 +245,27 @@ TEST_F(Page, SampleInABrowser)
 	EXPECT_GT(profile, 500);
 }
 
+// A glitch 1383 km off is left off the map: the map is scaled to the
+// points kept, and no line runs to the glitch.
+TEST_F(Page, GlitchesStayOffTheMap)
+{
+	std::vector<std::string> records;
+	for (int i = 0; i < 30; i++)
+		records.push_back(i == 15 ? point(59.8, 25.0, 900, 7 * 3600 + 30 * i)
+					  : point(47.42 + i * 0.001, 10.98, 900,
+						  7 * 3600 + 30 * i));
+	std::string page = page_of(records);
+	size_t at = page.find("class=\"slabel\"");
+	ASSERT_NE(at, std::string::npos);
+	std::string label = page.substr(page.find('>', at) + 1,
+					page.find('<', at) - page.find('>', at) - 1);
+	EXPECT_TRUE(label == "500 m" || label == "1 km") << label;
+	std::string found = check(dir / "log.html");
+	if (found.rfind("skip: ", 0) == 0)
+		GTEST_SKIP() << found;
+	EXPECT_NE(found.find("tracks: 29\n"), std::string::npos) << found;
+}
+
 // Every text of every drawing measured as Chromium lays it out: no two
 // overlap and none reaches past its drawing's edge, however crowded, long,
 // small, large or far north the trip; crowded maps still name dozens of
