@@ -157,16 +157,43 @@ __attribute__((noinline)) bool from_view(const struct projection &p, double vx,
 			  (H / 2 - vy) / p.scale + p.y_mid, lat, lon);
 }
 
+/* v to a whole number of steps: the numbers that fix the projection are
+ * taken so, that their last bits, which the platforms' maths may find
+ * differently, make no difference. */
+__attribute__((noinline)) double settled(double v, double step)
+{
+	[[maybe_unused]] ieee_rounding guard;
+	return nearbyint(v / step) * step;
+}
+
+/* v to 32 significant bits, for the same reason. */
+__attribute__((noinline)) double settled_bits(double v)
+{
+	[[maybe_unused]] ieee_rounding guard;
+	int exponent;
+	frexp(v, &exponent);
+	return ldexp(nearbyint(ldexp(v, 32 - exponent)), exponent - 32);
+}
+
+/* Degrees of the centre are settled to this (about 0.1 mm). */
+const double CENTRE_STEP = 1e-9;
+/* The middle of the map on the plane is settled to this (metres). */
+const double MIDDLE_STEP = 1e-3;
+
 /* A projection of the kind centred on c, the map too, at one unit a
  * metre. */
 __attribute__((noinline)) struct projection centred(enum projection_kind kind,
 						    struct place c)
 {
 	[[maybe_unused]] ieee_rounding guard;
-	struct projection p = {kind, c.lat, c.lon, 0, 0, 0, 1, 1};
+	struct projection p = {};
+	p.kind = kind;
+	p.lat0 = settled(c.lat, CENTRE_STEP);
+	p.lon0 = settled(c.lon, CENTRE_STEP);
+	p.k = p.scale = 1;
 	if (kind == TRANSVERSE_MERCATOR) {
 		double x;
-		transverse_mercator().Forward(c.lon, c.lat, c.lon, x, p.y0);
+		transverse_mercator().Forward(p.lon0, p.lat0, p.lon0, x, p.y0);
 	}
 	return p;
 }
@@ -273,13 +300,14 @@ projection_of(const std::vector<struct place> &places,
 		b = bounds_of(p, places, plane);
 	struct place middle;
 	if (b.reach <= MAP_LOCAL_REACH) {
-		p.x_mid = (b.west + b.east) / 2;
-		p.y_mid = (b.south + b.north) / 2;
+		p.x_mid = settled((b.west + b.east) / 2, MIDDLE_STEP);
+		p.y_mid = settled((b.south + b.north) / 2, MIDDLE_STEP);
 		double x, y, gamma;
 		if (from_plane(p, p.x_mid, p.y_mid, &middle.lat, &middle.lon))
 			transverse_mercator().Forward(p.lon0, middle.lat,
 						      middle.lon, x, y, gamma,
 						      p.k);
+		p.k = settled_bits(p.k);
 	} else {
 		plane->clear();
 		p = centred(AZIMUTHAL_EQUIDISTANT, c);
@@ -294,8 +322,8 @@ projection_of(const std::vector<struct place> &places,
 				  SPAN_LEAST / 2}),
 	       half_y = std::max({p.y_mid - b.south, b.north - p.y_mid,
 				  SPAN_LEAST / 2});
-	p.scale =
-	    std::min((W / 2 - MARGIN) / half_x, (H / 2 - MARGIN) / half_y);
+	p.scale = settled_bits(
+	    std::min((W / 2 - MARGIN) / half_x, (H / 2 - MARGIN) / half_y));
 	return p;
 }
 
@@ -517,7 +545,9 @@ grid_line_of(const struct projection &p, bool parallel, double v, double from,
 	bool open = false, had = false;
 	double px = 0, py = 0;
 	for (int i = 0; i <= GRID_SAMPLES; i++) {
-		double t = from + (to - from) * i / GRID_SAMPLES;
+		double t = i == GRID_SAMPLES
+			       ? to
+			       : std::min(to, from + (to - from) * i / GRID_SAMPLES);
 		double x, y;
 		if (!(parallel ? to_view(p, v, t, &x, &y)
 			       : to_view(p, t, v, &x, &y)) ||

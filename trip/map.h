@@ -6,14 +6,15 @@
  * graticule and a scale bar, as one SVG element of class "map".
  *
  * The projection suits the trip's extent, from GeographicLib: transverse
- * Mercator on the trip's central meridian while every point lies within
- * MAP_LOCAL_REACH of the trip's centre (shapes true, the poles included,
- * since they lie on that meridian), else azimuthal equidistant centred on
- * the trip (distances and directions from the centre true, the whole world
- * in one piece).  The trip's centre is that of its points on the globe;
- * the map is then centred on the middle of what it shows, where the scale
- * bar is true.  The graticule's lines are curves sampled densely; no two
- * texts on the map overlap and none crosses its edge.
+ * Mercator on the meridian of the trip's centre while every point lies
+ * within MAP_LOCAL_REACH of that centre on its plane (shapes true, the
+ * poles included, since they lie on that meridian), else azimuthal
+ * equidistant centred on the trip, on the sphere of the Earth's mean
+ * radius (distances and directions from the centre true within 0.6 %, the
+ * whole world in one piece).  The trip's centre is that of its points on
+ * the globe; the map is centred on the middle of what it shows, where the
+ * scale bar is true.  The graticule's lines are curves sampled densely; no
+ * two texts on the map overlap and none crosses its edge.
  */
 #ifndef TRIP_MAP_H
 #define TRIP_MAP_H
