@@ -3,6 +3,8 @@
 // HTML5 parser and an XML parser take it, with hostile names, odd logs and
 // the largest one, and in a real browser.
 #include <gtest/gtest.h>
+#include <stdint.h>
+#include <stdio.h>
 
 #include <string>
 #include <vector>
@@ -37,6 +39,28 @@ std::string point(double lat, double lon, int alt, int secs,
 	return text;
 }
 
+// A $PMGNWPL of degrees north and east (negative: south, west).
+std::string waypoint(double lat, double lon, const std::string &name)
+{
+	char text[160];
+	double la = lat < 0 ? -lat : lat, lo = lon < 0 ? -lon : lon;
+	snprintf(text, sizeof text,
+		 "$PMGNWPL,%02d%07.4f,%c,%03d%07.4f,%c,0000500,M,%s,,a*00\n",
+		 (int)la, (la - (int)la) * 60, lat < 0 ? 'S' : 'N', (int)lo,
+		 (lo - (int)lo) * 60, lon < 0 ? 'W' : 'E', name.c_str());
+	return text;
+}
+
+// The same numbers on every machine, from 0 up to below 1.
+struct Sequence {
+	uint32_t state = 12345;
+	double next()
+	{
+		state = state * 1103515245u + 12345u;
+		return (state >> 8) / 16777216.0;
+	}
+};
+
 class Page : public testing::Test {
       protected:
 	run::TempDir dir;
@@ -64,6 +88,18 @@ class Page : public testing::Test {
 		       run::program({TRKEXPORT, "html", dir / "hike.pdb",
 				     dir / "hike.html"})
 			       .status == 0;
+	}
+
+	// What tests/page_browser.py --measure finds in the page at path: ""
+	// where the browser cannot run.
+	std::string measure(const std::string &path)
+	{
+		run::Result r = run::program(
+		    {PYTHON, TESTS + "/page_browser.py", "--measure", path});
+		if (r.status == 77)
+			return "";
+		EXPECT_EQ(r.status, 0) << r.err;
+		return r.out;
 	}
 
 	// What tests/page_check.py finds in the page at path; skips the test
@@ -207,6 +243,137 @@ TEST_F(Page, SampleInABrowser)
 	    << r.out;
 	EXPECT_GT(map, 500);
 	EXPECT_GT(profile, 500);
+}
+
+// A glitch 1383 km off is left off the map: the map is scaled to the
+// points kept, and no line runs to the glitch.
+TEST_F(Page, GlitchesStayOffTheMap)
+{
+	std::vector<std::string> records;
+	for (int i = 0; i < 30; i++)
+		records.push_back(i == 15 ? point(59.8, 25.0, 900, 7 * 3600 + 30 * i)
+					  : point(47.42 + i * 0.001, 10.98, 900,
+						  7 * 3600 + 30 * i));
+	std::string page = page_of(records);
+	size_t at = page.find("class=\"slabel\"");
+	ASSERT_NE(at, std::string::npos);
+	std::string label = page.substr(page.find('>', at) + 1,
+					page.find('<', at) - page.find('>', at) - 1);
+	EXPECT_TRUE(label == "500 m" || label == "1 km") << label;
+	std::string found = check(dir / "log.html");
+	if (found.rfind("skip: ", 0) == 0)
+		GTEST_SKIP() << found;
+	EXPECT_NE(found.find("tracks: 29\n"), std::string::npos) << found;
+}
+
+// Every text of every drawing measured as Chromium lays it out: no two
+// overlap and none reaches past its drawing's edge, however crowded, long,
+// small, large or far north the trip; crowded maps still name dozens of
+// their waypoints.
+TEST_F(Page, TextsNeverCollideInABrowser)
+{
+	static const char *const CITIES[] = {
+	    "Aachen", "Augsburg", "Bamberg", "Berlin", "Bielefeld", "Bochum",
+	    "Bonn", "Braunschweig", "Bremen", "Chemnitz", "Cottbus",
+	    "Darmstadt", "Dortmund", "Dresden", "Duisburg", "Duesseldorf",
+	    "Erfurt", "Essen", "Flensburg", "Frankfurt am Main",
+	    "Frankfurt (Oder)", "Freiburg im Breisgau", "Fulda",
+	    "Gelsenkirchen", "Goettingen", "Hagen", "Halle (Saale)", "Hamburg",
+	    "Hannover", "Heidelberg", "Heilbronn", "Ingolstadt", "Jena",
+	    "Kaiserslautern", "Karlsruhe", "Kassel", "Kiel", "Koblenz", "Koeln",
+	    "Konstanz", "Krefeld", "Leipzig", "Leverkusen", "Luebeck",
+	    "Ludwigshafen", "Magdeburg", "Mainz", "Mannheim",
+	    "Moenchengladbach", "Muelheim an der Ruhr", "Muenchen", "Muenster",
+	    "NARVA", "Neuss", "Nuernberg", "Oberhausen", "Offenbach",
+	    "Oldenburg", "Osnabrueck", "Paderborn", "Passau", "Pforzheim",
+	    "Potsdam", "Regensburg", "Rostock", "Saarbruecken", "Salzgitter",
+	    "Schwerin", "Siegen", "Solingen", "Stralsund", "Stuttgart", "Trier",
+	    "Ulm", "Wiesbaden", "Wolfsburg", "Wuerzburg", "Wuppertal",
+	    "Zwickau", "Garmisch-Partenkirchen"};
+	static const char *const KINDS[] = {
+	    "Hut", "Alm", "Spring", "Cross", "Bridge", "Gasthof Sonne",
+	    "Kapelle St. Martin"};
+	Sequence random;
+	std::vector<std::string> crowd, country, east, pole, world, across,
+	    tiny, fifty;
+	for (int i = 0; i < 400; i++) {
+		char name[40];
+		snprintf(name, sizeof name, "WP%03d %s", i, KINDS[i % 7]);
+		crowd.push_back(waypoint(47.3 + random.next() * 0.18,
+					 11.3 + random.next() * 0.26, name));
+	}
+	for (const char *city : CITIES)
+		country.push_back(waypoint(47.5 + random.next() * 7,
+					   6 + random.next() * 9, city));
+	for (int i = 0; i < 40; i++)
+		east.push_back(point(47.42 + i * 0.001, 10.98 + i * 0.001,
+				     900 + i, 7 * 3600 + 30 * i));
+	east.push_back(waypoint(47.459, 11.0195,
+				"Gasthof zur schoenen Aussicht am Berg"));
+	for (int i = 0; i <= 72; i++)
+		pole.push_back(point(89.5, -180.0 + 5 * (i % 72), 2800 + i, i * 60,
+				     "circle"));
+	for (int i = 0; i <= 53; i++)
+		pole.push_back(point(84.0 + 0.1 * i, 30.0, 2800 - i, 8000 + i * 60,
+				     "north"));
+	world = {waypoint(51.5074, -0.1278, "London"),
+		 waypoint(40.7128, -74.006, "New York"),
+		 waypoint(35.6762, 139.6503, "Tokyo")};
+	for (int i = 0; i < 20; i++)
+		across.push_back(point(-17.0 + 0.01 * i,
+				       i < 10 ? 179.9 + 0.01 * i
+					      : -180.0 + 0.01 * (i - 10),
+				       10 + i, i * 60));
+	across.push_back(waypoint(-17.0, 179.95, "Date line east"));
+	across.push_back(waypoint(-16.9, -179.95, "Date line west"));
+	for (int i = 0; i < 10; i++)
+		tiny.push_back(
+		    point(47.42 + i * 4e-6, 10.98 + i * 4e-6, 900 + 5 * i, i));
+	for (int k = 0; k < 50; k++)
+		for (int i = 0; i < 10; i++)
+			fifty.push_back(point(46 + (k % 10) * 0.3 + i * 0.002,
+					      8 + (k / 10) * 0.5 + i * 0.001,
+					      500 + i, k * 1000 + i,
+					      "Track " + std::to_string(k)));
+	struct Row {
+		const char *what;
+		std::vector<std::string> records;
+		int least_labels; // waypoint names on the map
+	} rows[] = {
+	    {"400 waypoints in 20 km", crowd, 36},
+	    {"80 places over a country", country, 60},
+	    {"a long name at the east edge", east, 1},
+	    {"the pole", pole, 0},
+	    {"the world", world, 3},
+	    {"the antimeridian", across, 2},
+	    {"5 m", tiny, 0},
+	    {"50 tracks", fifty, 0},
+	    {"the sample", {}, 0},
+	};
+	for (const Row &r : rows) {
+		SCOPED_TRACE(r.what);
+		std::string path = dir / "log.html";
+		if (r.records.empty()) {
+			ASSERT_TRUE(sample_page());
+			path = dir / "hike.html";
+		} else {
+			page_of(r.records);
+		}
+		std::string page = read_file(path);
+		int labels = 0;
+		for (size_t at = page.find("class=\"wlabel\"");
+		     at != std::string::npos;
+		     at = page.find("class=\"wlabel\"", at + 1))
+			labels++;
+		EXPECT_GE(labels, r.least_labels);
+		std::string found = measure(path);
+		if (found.empty())
+			GTEST_SKIP() << "no headless Chromium";
+		EXPECT_EQ(found.rfind("svg map: ", 0), 0u) << found;
+		EXPECT_NE(found.find("\noverlaps: none\npast edges: none\n"),
+			  std::string::npos)
+		    << found;
+	}
 }
 
 }  // namespace

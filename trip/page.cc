@@ -10,21 +10,13 @@
 #include <string>
 #include <vector>
 
+#include "drawing.h"
 #include "ieee_rounding.h"
+#include "map.h"
 #include "outbuf.h"
 #include "trip.h"
 
 namespace {
-
-const double PI = 3.14159265358979323846;
-/* Web Mercator's square world ends at this latitude. */
-const double MERCATOR_LAT_MAX = 85.0511287798066;
-/* The equator of WGS84, in metres. */
-const double EQUATOR = 2 * PI * 6378137.0;
-/* A map shows at least this much ground (metres), around a lone point. */
-const double MAP_SPAN_LEAST = 500.0;
-/* Room around what the map shows (view box units). */
-const double MAP_MARGIN = 40.0;
 
 /* Profile plot area within its view box. */
 const double PLOT_LEFT = 70, PLOT_RIGHT = 20, PLOT_TOP = 20,
@@ -35,25 +27,21 @@ const char *const COLOURS[] = {"#d7301f", "#2166ac", "#1a9850", "#762a83",
 			       "#e08214", "#01665e", "#c51b7d", "#4d4d4d"};
 const size_t NCOLOURS = sizeof COLOURS / sizeof COLOURS[0];
 
-/* Characters of a waypoint's name shown on the map. */
-enum { LABEL_CHARS = 24 };
+/* Tracks drawn in a colour of their own on the map, with their ends
+ * marked; the others are drawn together, in grey. */
+const size_t TRACKS_COLOURED = 100;
+
+const char *track_colour(size_t track)
+{
+	return track < TRACKS_COLOURED ? COLOURS[track % NCOLOURS] : NULL;
+}
 
 const char STYLE[] =
     "body{font-family:sans-serif;color:#222;margin:1.5em auto;"
     "max-width:1040px;padding:0 10px}"
     "h1{margin-bottom:0}.day{margin-top:.2em;color:#555}"
     "svg{display:block;width:100%;height:auto}"
-    ".map{background:#f3f1ea;border:1px solid #bbb}"
     ".profile{background:#eef2f7;border:1px solid #bbb}"
-    ".grid{stroke:#cfc9b8;stroke-width:1;fill:none}"
-    ".glabel{fill:#8a8470;font-size:13px}"
-    ".trk{fill:none;stroke-width:3;stroke-linejoin:round;"
-    "stroke-linecap:round}"
-    ".rte{fill:none;stroke:#555;stroke-width:2;stroke-dasharray:9 6}"
-    ".wpt{fill:#fff;stroke:#222;stroke-width:2}"
-    ".wlabel{font-size:14px;fill:#222;paint-order:stroke;stroke:#f3f1ea;"
-    "stroke-width:3}"
-    ".scale{stroke:#222;stroke-width:3}.slabel{font-size:14px;fill:#222}"
     ".axis{stroke:#555;stroke-width:1}.alabel{font-size:13px;fill:#444}"
     ".pline{fill:none;stroke-width:2.5;stroke-linejoin:round}"
     ".extreme{font-size:13px;fill:#222}"
@@ -63,430 +51,7 @@ const char STYLE[] =
     ".numbers{overflow-x:auto}table{border-collapse:collapse;"
     "margin:.5em 0 1.5em}th,td{border:1px solid #ccc;padding:.25em .5em;"
     "text-align:right;white-space:nowrap}th{text-align:left}"
-    "td:first-child{text-align:left;white-space:normal}"
-    ".empty{fill:#777;font-size:20px}";
-
-/* The page as it is built. */
-struct page {
-	std::string html;
-
-	void put(const char *s) { html += s; }
-	void put(const std::string &s) { html += s; }
-
-	/* Text from the log (Windows-1252) as escaped UTF-8. */
-	void text(const std::string &cp1252) { escaped(trip_utf8(cp1252)); }
-
-	void escaped(const std::string &utf8)
-	{
-		for (char c : utf8) {
-			switch (c) {
-			case '&': html += "&amp;"; break;
-			case '<': html += "&lt;"; break;
-			case '>': html += "&gt;"; break;
-			case '"': html += "&quot;"; break;
-			case '\'': html += "&#39;"; break;
-			default: html += c;
-			}
-		}
-	}
-
-	/* v to the tenth, as the coordinates of the drawings are. */
-	void tenths(double v)
-	{
-		long long t = tenths_of(v);
-		if (t < 0) {
-			html += '-';
-			t = -t;
-		}
-		html += std::to_string(t / 10);
-		if (t % 10 != 0) {
-			html += '.';
-			html += (char)('0' + t % 10);
-		}
-	}
-
-	__attribute__((noinline)) static long long tenths_of(double v)
-	{
-		[[maybe_unused]] ieee_rounding guard;
-		return llround(v * 10);
-	}
-
-	void xy(double x, double y)
-	{
-		tenths(x);
-		html += ',';
-		tenths(y);
-	}
-
-	void number(double v, int decimals)
-	{
-		char text[TRIP_TEXT_SIZE];
-		html += trip_format_fixed(v, decimals, text);
-	}
-};
-
-/* A position in Web Mercator: x and y from 0 to 1 over the world, y down. */
-struct merc {
-	double x, y;
-};
-
-/* The map's frame: longitudes from west on (those below it taken 360
- * degrees on, so that a log across the antimeridian stays in one piece),
- * and the view box unit per Mercator unit around the centre. */
-struct frame {
-	bool empty;
-	double west;
-	double cx, cy, scale;
-};
-
-__attribute__((noinline)) struct merc project(const struct frame &f,
-					      double lat, double lon)
-{
-	[[maybe_unused]] ieee_rounding guard;
-	if (lon < f.west)
-		lon += 360.0;
-	lat = std::max(-MERCATOR_LAT_MAX, std::min(MERCATOR_LAT_MAX, lat));
-	double phi = lat * PI / 180.0;
-	return merc{(lon + 180.0) / 360.0,
-		    (1.0 - asinh(tan(phi)) / PI) / 2.0};
-}
-
-/* The latitude of the Mercator y. */
-__attribute__((noinline)) double latitude_of(double y)
-{
-	[[maybe_unused]] ieee_rounding guard;
-	return atan(sinh(PI * (1.0 - 2.0 * y))) * 180.0 / PI;
-}
-
-/* View box coordinates of a Mercator position. */
-__attribute__((noinline)) void to_view(const struct frame &f, struct merc m,
-				       double *x, double *y)
-{
-	[[maybe_unused]] ieee_rounding guard;
-	*x = PAGE_MAP_WIDTH / 2.0 + (m.x - f.cx) * f.scale;
-	*y = PAGE_MAP_HEIGHT / 2.0 + (m.y - f.cy) * f.scale;
-}
-
-/* Every longitude the map shows, its latitudes' range. */
-struct extent {
-	std::vector<double> lons;
-	double south = 90, north = -90;
-	void add(double lat, double lon)
-	{
-		lons.push_back(lon);
-		south = std::min(south, lat);
-		north = std::max(north, lat);
-	}
-};
-
-/* The longitude after the widest gap between the longitudes around the
- * circle: where the map's west edge goes. */
-double west_edge(std::vector<double> lons)
-{
-	std::sort(lons.begin(), lons.end());
-	double west = lons.front();
-	double widest = lons.front() + 360.0 - lons.back();
-	for (size_t i = 1; i < lons.size(); i++)
-		if (lons[i] - lons[i - 1] > widest) {
-			widest = lons[i] - lons[i - 1];
-			west = lons[i];
-		}
-	return west;
-}
-
-/* The west and east edges of the longitudes (east beyond 180 degrees
- * where they cross the antimeridian); e has some. */
-void east_west(const struct extent &e, double *west, double *east)
-{
-	*west = *east = west_edge(e.lons);
-	for (double lon : e.lons)
-		*east = std::max(*east, lon < *west ? lon + 360.0 : lon);
-}
-
-/* Every point the map shows: the tracks', the waypoints', the routes'. */
-struct extent extent_of(const struct trip_log &log)
-{
-	struct extent e;
-	for (const struct trip_track &t : log.tracks)
-		for (const struct trip_point &p : t.kept)
-			e.add(p.lat, p.lon);
-	for (const struct trip_waypoint &w : log.waypoints)
-		e.add(w.lat, w.lon);
-	for (const struct trip_route &r : log.routes)
-		for (const struct trip_waypoint &w : r.points)
-			e.add(w.lat, w.lon);
-	return e;
-}
-
-__attribute__((noinline)) struct frame frame_of(const struct extent &e)
-{
-	[[maybe_unused]] ieee_rounding guard;
-	struct frame f = {};
-	if (e.lons.empty()) {
-		f.empty = true;
-		return f;
-	}
-	double east;
-	east_west(e, &f.west, &east);
-	struct merc nw = project(f, e.north, f.west),
-		    se = project(f, e.south, east);
-	f.cx = (nw.x + se.x) / 2;
-	f.cy = (nw.y + se.y) / 2;
-	double mid = latitude_of(f.cy) * PI / 180.0;
-	double least = MAP_SPAN_LEAST / (EQUATOR * cos(mid));
-	double dx = std::max(se.x - nw.x, least);
-	double dy = std::max(se.y - nw.y, least);
-	f.scale = std::min((PAGE_MAP_WIDTH - 2 * MAP_MARGIN) / dx,
-			   (PAGE_MAP_HEIGHT - 2 * MAP_MARGIN) / dy);
-	return f;
-}
-
-/* The round step (1, 2 or 5 times a power of ten, or one of the steps of
- * degrees beyond) nearest above span / lines. */
-__attribute__((noinline)) double round_step(double span, double lines)
-{
-	[[maybe_unused]] ieee_rounding guard;
-	double want = span / lines;
-	double step = pow(10.0, floor(log10(want)));
-	for (double m : {1.0, 2.0, 5.0, 10.0})
-		if (step * m >= want)
-			return step * m;
-	return step * 10.0;
-}
-
-/* Decimals that the multiples of step need (0 to 6). */
-int decimals_of(double step)
-{
-	for (int d = 0; d < 6; d++) {
-		double scaled = step * pow(10.0, d);
-		if (fabs(scaled - nearbyint(scaled)) < 1e-9 * scaled)
-			return d;
-	}
-	return 6;
-}
-
-/* Half the last decimal place shown. */
-double step_epsilon(int decimals)
-{
-	return 0.5 * pow(10.0, -decimals);
-}
-
-/* "47.42°N" or "10.98°W" of a latitude or longitude. */
-std::string degrees_label(double v, int decimals, bool latitude)
-{
-	if (!latitude) {
-		v = fmod(v + 180.0, 360.0);
-		if (v < 0)
-			v += 360.0;
-		v -= 180.0;
-	}
-	char text[TRIP_TEXT_SIZE];
-	trip_format_fixed(fabs(v), decimals, text);
-	std::string label = text;
-	label += "\u00b0";
-	/* The equator, the prime meridian and the antimeridian have no
-	 * side. */
-	bool side = strspn(text, "0.") != strlen(text) &&
-		    (latitude || fabs(fabs(v) - 180.0) > step_epsilon(decimals));
-	if (side)
-		label += latitude ? (v < 0 ? "S" : "N") : (v < 0 ? "W" : "E");
-	return label;
-}
-
-/* The graticule: lines of latitude and longitude at round steps, each
- * labelled. */
-__attribute__((noinline)) void put_graticule(struct page *pg,
-					     const struct frame &f)
-{
-	[[maybe_unused]] ieee_rounding guard;
-	double west_x = f.cx - PAGE_MAP_WIDTH / 2.0 / f.scale,
-	       east_x = f.cx + PAGE_MAP_WIDTH / 2.0 / f.scale;
-	double top_y = std::max(0.0, f.cy - PAGE_MAP_HEIGHT / 2.0 / f.scale),
-	       bottom_y =
-		   std::min(1.0, f.cy + PAGE_MAP_HEIGHT / 2.0 / f.scale);
-	double west = west_x * 360.0 - 180.0, east = east_x * 360.0 - 180.0;
-	double north = latitude_of(top_y), south = latitude_of(bottom_y);
-	double step = round_step(std::max(east - west, north - south), 5);
-	int decimals = decimals_of(step);
-	pg->put("<g class=\"grid\">");
-	for (double lon = ceil(west / step) * step; lon <= east; lon += step) {
-		double x, y;
-		to_view(f, merc{(lon + 180.0) / 360.0, 0}, &x, &y);
-		pg->put("<line x1=\"");
-		pg->tenths(x);
-		pg->put("\" y1=\"0\" x2=\"");
-		pg->tenths(x);
-		pg->put("\" y2=\"" + std::to_string((int)PAGE_MAP_HEIGHT) +
-			"\"/>");
-	}
-	for (double lat = ceil(south / step) * step; lat <= north;
-	     lat += step) {
-		double x, y;
-		to_view(f, project(f, lat, f.west), &x, &y);
-		pg->put("<line x1=\"0\" y1=\"");
-		pg->tenths(y);
-		pg->put("\" x2=\"" + std::to_string((int)PAGE_MAP_WIDTH) +
-			"\" y2=\"");
-		pg->tenths(y);
-		pg->put("\"/>");
-	}
-	pg->put("</g>\n<g class=\"glabel\">");
-	for (double lon = ceil(west / step) * step; lon <= east; lon += step) {
-		double x, y;
-		to_view(f, merc{(lon + 180.0) / 360.0, 0}, &x, &y);
-		pg->put("<text x=\"");
-		pg->tenths(x + 4);
-		pg->put("\" y=\"16\">");
-		pg->escaped(degrees_label(lon, decimals, false));
-		pg->put("</text>");
-	}
-	for (double lat = ceil(south / step) * step; lat <= north;
-	     lat += step) {
-		double x, y;
-		to_view(f, project(f, lat, f.west), &x, &y);
-		pg->put("<text x=\"4\" y=\"");
-		pg->tenths(y - 4);
-		pg->put("\">");
-		pg->escaped(degrees_label(lat, decimals, true));
-		pg->put("</text>");
-	}
-	pg->put("</g>\n");
-}
-
-/* A scale bar of a round length at the bottom left. */
-__attribute__((noinline)) void put_scale(struct page *pg,
-					 const struct frame &f)
-{
-	[[maybe_unused]] ieee_rounding guard;
-	double mid = latitude_of(f.cy) * PI / 180.0;
-	double metres_per_unit = EQUATOR * cos(mid) / f.scale;
-	/* The round length of at least 150 units (at most 375). */
-	double metres = round_step(150 * metres_per_unit, 1);
-	double length = metres / metres_per_unit;
-	double x = 20, y = PAGE_MAP_HEIGHT - 20;
-	pg->put("<g><line class=\"scale\" x1=\"20\" y1=\"");
-	pg->tenths(y);
-	pg->put("\" x2=\"");
-	pg->tenths(x + length);
-	pg->put("\" y2=\"");
-	pg->tenths(y);
-	pg->put("\"/><text class=\"slabel\" x=\"20\" y=\"");
-	pg->tenths(y - 8);
-	pg->put("\">");
-	if (metres >= 1000)
-		pg->number(metres / 1000, decimals_of(metres / 1000));
-	else
-		pg->number(metres, decimals_of(metres));
-	pg->put(metres >= 1000 ? " km</text></g>\n" : " m</text></g>\n");
-}
-
-/* The points of a line, "x,y x,y ...": track points or waypoints. */
-template <typename Points>
-void put_points(struct page *pg, const struct frame &f, const Points &points)
-{
-	bool first = true;
-	for (const auto &p : points) {
-		double x, y;
-		to_view(f, project(f, p.lat, p.lon), &x, &y);
-		if (!first)
-			pg->put(" ");
-		first = false;
-		pg->xy(x, y);
-	}
-}
-
-/* A marker at a place: a ring (start) or a square (end). */
-void put_marker(struct page *pg, const struct frame &f,
-		const struct trip_point &p, const char *colour, bool start)
-{
-	double x, y;
-	to_view(f, project(f, p.lat, p.lon), &x, &y);
-	if (start) {
-		pg->put("<circle r=\"7\" fill=\"#fff\" stroke-width=\"3\" "
-			"stroke=\"");
-		pg->put(colour);
-		pg->put("\" cx=\"");
-		pg->tenths(x);
-		pg->put("\" cy=\"");
-		pg->tenths(y);
-		pg->put("\"><title>start</title></circle>");
-	} else {
-		pg->put("<rect width=\"12\" height=\"12\" fill=\"");
-		pg->put(colour);
-		pg->put("\" x=\"");
-		pg->tenths(x - 6);
-		pg->put("\" y=\"");
-		pg->tenths(y - 6);
-		pg->put("\"><title>end</title></rect>");
-	}
-}
-
-/* The first LABEL_CHARS characters of a UTF-8 text. */
-std::string shortened(const std::string &utf8)
-{
-	size_t chars = 0, i = 0;
-	for (; i < utf8.size(); i++)
-		if (((unsigned char)utf8[i] & 0xC0) != 0x80 &&
-		    ++chars > LABEL_CHARS)
-			break;
-	return i < utf8.size() ? utf8.substr(0, i) + "\u2026" : utf8;
-}
-
-void put_map(struct page *pg, const struct trip_log &log,
-	     const struct extent &e)
-{
-	struct frame f = frame_of(e);
-	std::string box = std::to_string((int)PAGE_MAP_WIDTH) + " " +
-			  std::to_string((int)PAGE_MAP_HEIGHT);
-	pg->put("<svg class=\"map\" xmlns=\"http://www.w3.org/2000/svg\" "
-		"viewBox=\"0 0 " + box + "\" role=\"img\" "
-		"aria-label=\"map\">\n");
-	if (f.empty) {
-		pg->put("<text class=\"empty\" x=\"500\" y=\"350\" "
-			"text-anchor=\"middle\">No positions in this log</text>"
-			"\n</svg>\n");
-		return;
-	}
-	put_graticule(pg, f);
-	for (const struct trip_route &r : log.routes) {
-		if (r.points.empty())
-			continue;
-		pg->put("<polyline class=\"rte\" points=\"");
-		put_points(pg, f, r.points);
-		pg->put("\"/>\n");
-	}
-	for (size_t i = 0; i < log.tracks.size(); i++) {
-		const struct trip_track &t = log.tracks[i];
-		if (t.kept.empty())
-			continue;
-		const char *colour = COLOURS[i % NCOLOURS];
-		pg->put("<polyline class=\"trk\" stroke=\"");
-		pg->put(colour);
-		pg->put("\" points=\"");
-		put_points(pg, f, t.kept);
-		pg->put("\"/>\n");
-		put_marker(pg, f, t.kept.front(), colour, true);
-		put_marker(pg, f, t.kept.back(), colour, false);
-		pg->put("\n");
-	}
-	for (const struct trip_waypoint &w : log.waypoints) {
-		double x, y;
-		to_view(f, project(f, w.lat, w.lon), &x, &y);
-		pg->put("<circle class=\"wpt\" r=\"5\" cx=\"");
-		pg->tenths(x);
-		pg->put("\" cy=\"");
-		pg->tenths(y);
-		pg->put("\"/><text class=\"wlabel\" x=\"");
-		pg->tenths(x + 8);
-		pg->put("\" y=\"");
-		pg->tenths(y - 6);
-		pg->put("\">");
-		pg->escaped(shortened(trip_utf8(w.name)));
-		pg->put("</text>\n");
-	}
-	put_scale(pg, f);
-	pg->put("</svg>\n");
-}
+    "td:first-child{text-align:left;white-space:normal}";
 
 /* The axis ticks of a profile: every step from the first multiple at or
  * above low up to high. */
@@ -745,27 +310,6 @@ std::string first_day(const struct trip_log &log)
 	return "";
 }
 
-/* A link to the map's area on openstreetmap.org, followed only when
- * clicked. */
-__attribute__((noinline)) void put_link(struct page *pg,
-					const struct extent &e)
-{
-	[[maybe_unused]] ieee_rounding guard;
-	if (e.lons.empty())
-		return;
-	double west, east, south = e.south, north = e.north;
-	east_west(e, &west, &east);
-	double span = std::max({east - west, north - south, 0.002});
-	int zoom = std::max(1, std::min(18, (int)floor(log2(360.0 / span))));
-	double lon = fmod((west + east) / 2 + 180.0, 360.0) - 180.0;
-	pg->put("<p><a href=\"https://www.openstreetmap.org/#map=" +
-		std::to_string(zoom) + "/");
-	pg->number((south + north) / 2, 5);
-	pg->put("/");
-	pg->number(lon, 5);
-	pg->put("\">This area on OpenStreetMap</a> (on the web)</p>\n");
-}
-
 void put_page(struct page *pg, const struct trip_log &log)
 {
 	std::string day = first_day(log);
@@ -777,13 +321,13 @@ void put_page(struct page *pg, const struct trip_log &log)
 		pg->put(" \u2013 " + day);
 	pg->put("</title>\n<style>");
 	pg->put(STYLE);
+	pg->put(TRIP_MAP_STYLE);
 	pg->put("</style>\n</head>\n<body>\n<h1>");
 	pg->text(log.name);
 	pg->put("</h1>\n");
 	if (!day.empty())
 		pg->put("<p class=\"day\">" + day + "</p>\n");
-	struct extent e = extent_of(log);
-	put_map(pg, log, e);
+	trip_put_map(pg, log, track_colour);
 	pg->put("<ul class=\"legend\">");
 	for (size_t i = 0; i < log.tracks.size(); i++) {
 		pg->put("<li><span class=\"swatch\" style=\"background:");
@@ -795,7 +339,7 @@ void put_page(struct page *pg, const struct trip_log &log)
 	if (!log.routes.empty())
 		pg->put("<li>- - - routes</li>");
 	pg->put("</ul>\n");
-	put_link(pg, e);
+	trip_put_map_link(pg, log);
 	for (size_t i = 0; i < log.tracks.size(); i++) {
 		const struct trip_track &t = log.tracks[i];
 		if (!t.has_ele)

@@ -2,11 +2,10 @@
 /*
  * The page of a trip: one HTML5 document that any browser shows as it is,
  * offline, with nothing to fetch and no script.  It holds the log's name
- * and first day; a map in Web Mercator of every track (a line of its own
- * colour, its start and end marked), route (dashed) and waypoint (a marker
- * and its name), with a graticule and a scale bar; each track's elevation
- * profile against the distance along it; and the numbers of trip.h in
- * tables.
+ * and first day; a map of every track, route and waypoint, with a
+ * graticule and a scale bar, in a projection that suits the trip (map.h);
+ * each track's elevation profile against the distance along it; and the
+ * numbers of trip.h in tables.
  */
 #ifndef TRIP_PAGE_H
 #define TRIP_PAGE_H
@@ -23,8 +22,7 @@ enum { PAGE_PROFILE_WIDTH = 1000, PAGE_PROFILE_HEIGHT = 300 };
  * when a write fails ("write: ...") or memory runs out.  Coordinates are
  * in tenths of a view box unit; every text from the log is escaped; the
  * same log gives the same bytes on every platform.  A map of nothing (an
- * empty log) says so; latitudes beyond Web Mercator's 85.05 degrees are
- * drawn at its edge; a log across the antimeridian is drawn in one piece.
+ * empty log) says so.
  */
 int trip_write_page(struct pdb *db, int fd);
 
