@@ -38,11 +38,11 @@ const size_t NCOLOURS = sizeof COLOURS / sizeof COLOURS[0];
 /* The colour of the other tracks, drawn together. */
 const char OTHERS_COLOUR[] = "#9a9a9a";
 
-/* The colour of the track of the page's tracks (see shown_tracks()) at
- * index i: one of its own for each track with a row, grey for the other
- * tracks together. */
 static_assert(NCOLOURS == PAGE_TRACK_ROWS, "a colour for each row");
 
+/* The colour of the track of the page's tracks (see show_tracks()) at
+ * index i: one of its own for each track with a row, grey for the other
+ * tracks together. */
 const char *track_colour(size_t i)
 {
 	return i < NCOLOURS ? COLOURS[i] : OTHERS_COLOUR;
@@ -617,8 +617,10 @@ std::vector<std::string> times_of(const struct trip_track &t)
 		when(t.has_time, t.moving, true)};
 }
 
-std::vector<std::string> distances_of(const struct trip_track &t)
+__attribute__((noinline)) std::vector<std::string>
+distances_of(const struct trip_track &t)
 {
+	[[maybe_unused]] ieee_rounding guard;
 	std::vector<std::string> v = {
 	    value(t.has_distance, t.distance / 1000, 2, " km"),
 	    value(t.moving > 0,
@@ -685,24 +687,24 @@ void put_numbers(struct page *pg, const struct trip_log &log)
 }
 
 /* The elevation profiles of the longest of the tracks with a row, in log
- * order. */
+ * order, after a word that there are more where there are. */
 void put_profiles(struct page *pg, const struct trip_log &log)
 {
-	size_t drawable = longest(log.tracks, own_rows(log), (size_t)-1,
-				  trip_profile_drawable)
-			      .size();
-	for (size_t i : longest(log.tracks, own_rows(log), PAGE_PROFILES,
-				trip_profile_drawable)) {
+	std::vector<size_t> drawn = longest(log.tracks, own_rows(log),
+					    PAGE_PROFILES, trip_profile_drawable);
+	size_t drawable = 0;
+	for (const struct trip_track &t : log.tracks)
+		drawable += trip_profile_drawable(t);
+	if (drawable > drawn.size())
+		pg->put("<p>Elevation profiles of the " +
+			std::to_string(drawn.size()) +
+			" longest tracks.</p>\n");
+	for (size_t i : drawn) {
 		pg->put("<h2>Elevation: ");
 		pg->text(log.tracks[i].name);
 		pg->put("</h2>\n");
 		trip_put_profile(&pg->html, log.tracks[i], track_colour(i));
 	}
-	if (drawable > PAGE_PROFILES)
-		pg->put("<p>The profiles of the " +
-			std::to_string((int)PAGE_PROFILES) + " longest of " +
-			std::to_string(drawable) +
-			" tracks with elevations.</p>\n");
 }
 
 void put_places(struct page *pg, const struct trip_log &log)

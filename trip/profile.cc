@@ -28,12 +28,14 @@ const double MARK_GAP = 5, MARK_SIDE = 8, INSET = 4;
 /* Tick labels: this far below the distance axis, left of the elevation
  * axis; the distance's unit below them. */
 const double TICK_GAP = 6, UNIT_BELOW = 38;
-/* The axes span at least this many metres. */
-const double ELE_SPAN_LEAST = 20, DISTANCE_LEAST = 10;
+/* The axes span at least this many metres; the distance axis at most
+ * DISTANCE_MOST, beyond any track on Earth's 65535 points. */
+const double ELE_SPAN_LEAST = 20, DISTANCE_LEAST = 10, DISTANCE_MOST = 1e13;
 /* Below this distance (metres) the distance axis is in metres. */
 const double KILOMETRE = 1000;
-/* About this many steps to an axis. */
+/* About this many steps to an axis; never more than TICKS_MOST ticks. */
 const double STEPS = 5;
+const int TICKS_MOST = 100;
 
 double plot_right() { return PAGE_PROFILE_WIDTH - PLOT_RIGHT; }
 double plot_bottom() { return PAGE_PROFILE_HEIGHT - PLOT_BOTTOM; }
@@ -65,10 +67,11 @@ __attribute__((noinline)) double tick(const struct axis &a, int i)
 	return (ceil(a.low / a.step) + i) * a.step;
 }
 
-__attribute__((noinline)) bool beyond(const struct axis &a, double v)
+/* Whether the tick i is past the axis's end. */
+__attribute__((noinline)) bool beyond(const struct axis &a, int i)
 {
 	[[maybe_unused]] ieee_rounding guard;
-	return v > a.high + a.step * 1e-9;
+	return i >= TICKS_MOST || tick(a, i) > a.high + a.step * 1e-9;
 }
 
 /* Where a profile's values go in its view box. */
@@ -99,6 +102,7 @@ __attribute__((noinline)) struct plot plot_of(double distance, double low,
 {
 	[[maybe_unused]] ieee_rounding guard;
 	struct plot p;
+	distance = distance >= 0 ? std::min(distance, DISTANCE_MOST) : 0.0;
 	p.unit = distance < KILOMETRE ? 1.0 : KILOMETRE;
 	p.x = axis_of(0, std::max(distance, DISTANCE_LEAST) / p.unit);
 	double span = std::max(high - low, ELE_SPAN_LEAST),
@@ -205,8 +209,9 @@ void put_line(std::string *out, double x1, double y1, double x2, double y2)
 
 /* The units of the axes, then the labels of their ticks where they find
  * room. */
-void put_axes(struct texts *tx, const struct plot &p)
+__attribute__((noinline)) void put_axes(struct texts *tx, const struct plot &p)
 {
+	[[maybe_unused]] ieee_rounding guard;
 	std::string *out = tx->out;
 	*out += "<g class=\"axis\">";
 	put_line(out, PLOT_LEFT, plot_bottom(), plot_right(), plot_bottom());
@@ -216,12 +221,12 @@ void put_axes(struct texts *tx, const struct plot &p)
 		plot_bottom() + UNIT_BELOW, END);
 	tx->put("m", TICK_GAP, PLOT_TOP + FONT / 3, START);
 	double below = plot_bottom() + TICK_GAP + DRAW_TEXT_ASCENT * FONT;
-	for (int i = 0; !beyond(p.x, tick(p.x, i)); i++) {
+	for (int i = 0; !beyond(p.x, i); i++) {
 		double v = tick(p.x, i);
 		tx->put(fixed(v, p.x.decimals), x_of(p, v * p.unit), below,
 			MIDDLE);
 	}
-	for (int i = 0; !beyond(p.y, tick(p.y, i)); i++) {
+	for (int i = 0; !beyond(p.y, i); i++) {
 		double v = tick(p.y, i);
 		tx->put(fixed(v, p.y.decimals), PLOT_LEFT - TICK_GAP,
 			y_of(p, v) + FONT / 3, END);
