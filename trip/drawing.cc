@@ -4,56 +4,99 @@
 #include <math.h>
 
 #include "ieee_rounding.h"
+#include "trip.h"
 
 namespace {
 
-/* Widths of the printable ASCII characters from the space on, in
- * thousandths of an em: the wider of DejaVu Sans and Liberation Sans
- * (Arial's widths), rounded up. */
-const short ASCII_WIDTHS[95] = {
-    320, 410, 460, 840, 640, 960, 780, 280, 400, 400, 500, 840,
-    320, 370, 320, 340, 640, 640, 640, 640, 640, 640, 640, 640,
-    640, 640, 340, 340, 840, 840, 840, 560, 1020, 690, 690, 730,
-    780, 670, 620, 780, 760, 300, 500, 670, 560, 870, 750, 790,
-    670, 790, 730, 670, 620, 740, 690, 990, 690, 670, 690, 400,
-    340, 400, 840, 560, 500, 620, 640, 550, 640, 620, 360, 640,
-    640, 280, 280, 580, 280, 980, 640, 620, 640, 640, 420, 530,
-    400, 640, 600, 820, 600, 600, 530, 640, 340, 640, 840,
-};
-/* Any other character: the widest of Windows-1252, the per mille sign. */
-const short OTHER_WIDTH = 1350;
+/*
+ * The advance of each Windows-1252 character in thousandths of the font
+ * size: the larger of DejaVu Sans's and Liberation Sans's, rounded up.
+ * Controls and the bytes without a character take none (trip_utf8() drops
+ * them); the soft hyphen counts as a hyphen, in case it is shown.
+ */
+const unsigned short ADVANCE[256] = {
+    0,	  0,   0,   0,	 0,   0,   0,	0,   0,	  0,   0,   0,	 0,   0,   0,
+    0,	  0,   0,   0,	 0,   0,   0,	0,   0,	  0,   0,   0,	 0,   0,   0,
+    0,	  0,   318, 401, 460, 838, 637, 951, 780, 275, 391, 391, 500, 838,
+    318,  361, 318, 337, 637, 637, 637, 637, 637, 637, 637, 637, 637, 637,
+    337,  337, 838, 838, 838, 557, 1016, 685, 687, 723, 771, 667, 611, 778,
+    752,  295, 500, 667, 558, 863, 749, 788, 667, 788, 723, 667, 611, 732,
+    685,  989, 686, 667, 686, 391, 337, 391, 838, 557, 500, 613, 635, 550,
+    635,  616, 353, 635, 634, 278, 278, 580, 278, 975, 634, 612, 635, 635,
+    412,  521, 393, 634, 592, 818, 592, 592, 525, 637, 337, 637, 838, 0,
+    637,  0,   318, 557, 519, 1000, 557, 557, 500, 1342, 667, 400, 1070, 0,
+    686,  0,   0,   318, 318, 519, 519, 590, 557, 1000, 500, 1000, 521, 400,
+    1023, 0,   525, 667, 318, 401, 637, 637, 637, 637, 337, 557, 500, 1000,
+    472,  612, 838, 361, 1000, 553, 500, 838, 401, 401, 500, 637, 637, 318,
+    500,  401, 472, 612, 970, 970, 970, 611, 685, 685, 685, 685, 685, 685,
+    1000, 723, 667, 667, 667, 667, 295, 295, 295, 295, 775, 749, 788, 788,
+    788,  788, 788, 838, 788, 732, 732, 732, 732, 667, 667, 630, 613, 613,
+    613,  613, 613, 613, 982, 550, 616, 616, 616, 616, 278, 278, 278, 278,
+    612,  634, 612, 612, 612, 612, 612, 838, 612, 634, 634, 634, 634, 592,
+    635,  592};
+
+/* Kerning, hinting and rounding in the browser widen a text by less than
+ * this share. */
+const double WIDTH_SLACK = 1.05;
+/* The fonts' highest ascent and deepest descent, in font sizes, rounded
+ * up (DejaVu Sans: 0.928 and 0.236). */
+const double ASCENT = 0.95, DESCENT = 0.25;
+
+}  // namespace
+
+void page::text(const std::string &cp1252) { escaped(trip_utf8(cp1252)); }
+
+void page::escaped(const std::string &utf8)
+{
+	for (char c : utf8) {
+		switch (c) {
+		case '&': html += "&amp;"; break;
+		case '<': html += "&lt;"; break;
+		case '>': html += "&gt;"; break;
+		case '"': html += "&quot;"; break;
+		case '\'': html += "&#39;"; break;
+		default: html += c;
+		}
+	}
+}
+
+namespace {
 
 __attribute__((noinline)) long long tenths_of(double v)
 {
 	[[maybe_unused]] ieee_rounding guard;
-	if (!isfinite(v))
+	if (!(v == v))
 		return 0;
-	v = fmax(-DRAW_COORDINATE_LIMIT, fmin(DRAW_COORDINATE_LIMIT, v));
+	v = fmax(-DRAWING_COORDINATE_MAX, fmin(DRAWING_COORDINATE_MAX, v));
 	return llround(v * 10);
 }
 
 }  // namespace
 
-void draw_tenths(std::string *out, double v)
+void page::tenths(double v)
 {
 	long long t = tenths_of(v);
 	if (t < 0) {
-		*out += '-';
+		html += '-';
 		t = -t;
 	}
-	*out += std::to_string(t / 10);
+	html += std::to_string(t / 10);
 	if (t % 10 != 0) {
-		*out += '.';
-		*out += (char)('0' + t % 10);
+		html += '.';
+		html += (char)('0' + t % 10);
 	}
 }
 
-__attribute__((noinline)) double draw_round_step(double span, double lines)
+void page::number(double v, int decimals)
+{
+	char text[TRIP_TEXT_SIZE];
+	html += trip_format_fixed(v, decimals, text);
+}
+
+__attribute__((noinline)) double round_step(double span, double lines)
 {
 	[[maybe_unused]] ieee_rounding guard;
 	double want = span / lines;
-	if (!(want > 0 && isfinite(want)))
-		return 1.0;
 	double step = pow(10.0, floor(log10(want)));
 	for (double m : {1.0, 2.0, 5.0, 10.0})
 		if (step * m >= want)
@@ -61,7 +104,7 @@ __attribute__((noinline)) double draw_round_step(double span, double lines)
 	return step * 10.0;
 }
 
-__attribute__((noinline)) int draw_decimals_of(double step)
+__attribute__((noinline)) int decimals_of(double step)
 {
 	[[maybe_unused]] ieee_rounding guard;
 	for (int d = 0; d < 6; d++) {
@@ -72,16 +115,24 @@ __attribute__((noinline)) int draw_decimals_of(double step)
 	return 6;
 }
 
-__attribute__((noinline)) double draw_text_width(const std::string &utf8,
-						 double font_size)
+__attribute__((noinline)) double text_width(const std::string &cp1252,
+					    double px)
 {
 	[[maybe_unused]] ieee_rounding guard;
-	long thousandths = 0;
-	for (unsigned char c : utf8) {
-		if (c >= 0x20 && c < 0x7F)
-			thousandths += ASCII_WIDTHS[c - 0x20];
-		else if (c >= 0x80 && (c & 0xC0) != 0x80)
-			thousandths += OTHER_WIDTH; /* a character's first byte */
-	}
-	return (double)thousandths / 1000.0 * font_size;
+	unsigned long thousandths = 0;
+	for (unsigned char c : cp1252)
+		thousandths += ADVANCE[c];
+	return ceil(thousandths * px * WIDTH_SLACK / 1000.0);
+}
+
+__attribute__((noinline)) double text_ascent(double px)
+{
+	[[maybe_unused]] ieee_rounding guard;
+	return ASCENT * px;
+}
+
+__attribute__((noinline)) double text_descent(double px)
+{
+	[[maybe_unused]] ieee_rounding guard;
+	return DESCENT * px;
 }

@@ -1,48 +1,68 @@
 /* SPDX-License-Identifier: MIT */
 /*
- * What the drawings of the trip page share: coordinates written to the
- * tenth of a view box unit, round steps for axes and graticules, and the
- * estimated size of a text, all the same on every platform.
+ * What the page's drawings share: the page's text as it is built (escaped
+ * text, coordinates in tenths of a view box unit), round steps for axes
+ * and grids, and the width that a text takes in the page's font.
  */
 #ifndef TRIP_DRAWING_H
 #define TRIP_DRAWING_H
 
 #include <string>
 
-/* A coordinate beyond this (view box units) is written as this, with its
- * sign: far outside any drawing, yet a number every reader takes. */
-#define DRAW_COORDINATE_LIMIT 1e6
+/* The page's text as it is built.  Appending may throw std::bad_alloc. */
+struct page {
+	std::string html;
+
+	void put(const char *s) { html += s; }
+	void put(const std::string &s) { html += s; }
+
+	/* Text from the log (Windows-1252) as escaped UTF-8. */
+	void text(const std::string &cp1252);
+
+	/* UTF-8 text, escaped for an element's content or an attribute. */
+	void escaped(const std::string &utf8);
+
+	/* v to the tenth, as the coordinates of the drawings are: "12.3",
+	 * "-4", never "-0"; a v that is not finite as 0 and one beyond
+	 * DRAWING_COORDINATE_MAX as that bound, so that every coordinate
+	 * written is a finite number. */
+	void tenths(double v);
+
+	/* "x,y", each to the tenth. */
+	void xy(double x, double y)
+	{
+		tenths(x);
+		html += ',';
+		tenths(y);
+	}
+
+	/* v with decimals places (see trip_format_fixed()). */
+	void number(double v, int decimals);
+};
+
+/* The largest coordinate written (view box units). */
+#define DRAWING_COORDINATE_MAX 1e7
+
+/* The round step (1, 2 or 5 times a power of ten) nearest at or above
+ * span / lines; span and lines positive and finite. */
+double round_step(double span, double lines);
+
+/* Decimals that the multiples of step need to be written exactly (0 to
+ * 6). */
+int decimals_of(double step);
 
 /*
- * Appends v rounded to the tenth to *out: "12.3", "-4", "0" (never "-0").
- * A v that is not finite is written as 0, one beyond
- * DRAW_COORDINATE_LIMIT as the limit, so that every coordinate written is
- * a finite number whatever the arithmetic before gave.  Throws
- * std::bad_alloc when out of memory.
+ * The width (view box units) that the Windows-1252 text takes at a font
+ * size of px units in the page's font, sans-serif: never less than the
+ * width that DejaVu Sans or Liberation Sans (metrics of Arial, Helvetica)
+ * give it, so that a box of that width holds the text in any of them.
+ * Bytes that trip_utf8() drops take no room.
  */
-void draw_tenths(std::string *out, double v);
+double text_width(const std::string &cp1252, double px);
 
-/*
- * The round step (1, 2 or 5 times a power of ten) nearest at or above
- * span / lines, for span and lines above 0 and finite; 1 otherwise.
- */
-double draw_round_step(double span, double lines);
-
-/* The decimals (0 to 6) that the multiples of the round step need. */
-int draw_decimals_of(double step);
-
-/*
- * The estimated width of a UTF-8 text at font_size (px or view box
- * units): at least what the common sans-serif fonts (DejaVu Sans,
- * Liberation Sans, Arial, Helvetica) lay it out to, from a fixed table
- * of widths per character, so that a text placed by it is never wider
- * on screen.
- */
-double draw_text_width(const std::string &utf8, double font_size);
-
-/* A text's extent above and below its baseline, in ems of its font size:
- * at least those of the same fonts' line boxes. */
-#define DRAW_TEXT_ASCENT 0.93
-#define DRAW_TEXT_DESCENT 0.24
+/* Of a line of text at a font size of px: the height above the baseline
+ * and below it that any of those fonts' glyphs reach (units). */
+double text_ascent(double px);
+double text_descent(double px);
 
 #endif

@@ -35,15 +35,22 @@ const char *const COLOURS[] = {"#d7301f", "#2166ac", "#1a9850", "#762a83",
 			       "#e08214", "#01665e", "#c51b7d", "#8c510a",
 			       "#4eb3d3", "#9c9a00", "#f781bf", "#66bd63"};
 const size_t NCOLOURS = sizeof COLOURS / sizeof COLOURS[0];
-/* The colour of the other tracks, drawn together. */
-const char OTHERS_COLOUR[] = "#9a9a9a";
+/* The colour of the other tracks, as the map draws them together. */
+const char OTHERS_COLOUR[] = "#8c8c8c";
 
 static_assert(NCOLOURS == PAGE_TRACK_ROWS, "a colour for each row");
 
-/* The colour of the track of the page's tracks (see show_tracks()) at
- * index i: one of its own for each track with a row, grey for the other
- * tracks together. */
+/* The colour of the page's track i (see show_tracks()): one of its own
+ * for each track with a row; NULL for the other tracks, which the map
+ * draws together. */
 const char *track_colour(size_t i)
+{
+	return i < NCOLOURS ? COLOURS[i] : NULL;
+}
+
+/* The colour of the page's track i in the legend and the tables: the
+ * others' that of the map's grey. */
+const char *swatch_colour(size_t i)
 {
 	return i < NCOLOURS ? COLOURS[i] : OTHERS_COLOUR;
 }
@@ -87,47 +94,6 @@ const char STYLE[] =
     "td.name{text-align:left;white-space:normal;overflow-wrap:anywhere;"
     "min-width:8em}.total td{border-top:2px solid #999}"
     ".empty{fill:#777;font-size:20px}";
-
-/* The page as it is built. */
-struct page {
-	std::string html;
-
-	void put(const char *s) { html += s; }
-	void put(const std::string &s) { html += s; }
-
-	/* Text from the log (Windows-1252) as escaped UTF-8. */
-	void text(const std::string &cp1252) { escaped(trip_utf8(cp1252)); }
-
-	void escaped(const std::string &utf8)
-	{
-		for (char c : utf8) {
-			switch (c) {
-			case '&': html += "&amp;"; break;
-			case '<': html += "&lt;"; break;
-			case '>': html += "&gt;"; break;
-			case '"': html += "&quot;"; break;
-			case '\'': html += "&#39;"; break;
-			default: html += c;
-			}
-		}
-	}
-
-	/* v to the tenth, as the coordinates of the drawings are. */
-	void tenths(double v) { draw_tenths(&html, v); }
-
-	void xy(double x, double y)
-	{
-		tenths(x);
-		html += ',';
-		tenths(y);
-	}
-
-	void number(double v, int decimals)
-	{
-		char text[TRIP_TEXT_SIZE];
-		html += trip_format_fixed(v, decimals, text);
-	}
-};
 
 /* A position in Web Mercator: x and y from 0 to 1 over the world, y down. */
 struct merc {
@@ -243,30 +209,6 @@ __attribute__((noinline)) struct frame frame_of(const struct extent &e)
 	f.scale = std::min((PAGE_MAP_WIDTH - 2 * MAP_MARGIN) / dx,
 			   (PAGE_MAP_HEIGHT - 2 * MAP_MARGIN) / dy);
 	return f;
-}
-
-/* The round step (1, 2 or 5 times a power of ten, or one of the steps of
- * degrees beyond) nearest above span / lines. */
-__attribute__((noinline)) double round_step(double span, double lines)
-{
-	[[maybe_unused]] ieee_rounding guard;
-	double want = span / lines;
-	double step = pow(10.0, floor(log10(want)));
-	for (double m : {1.0, 2.0, 5.0, 10.0})
-		if (step * m >= want)
-			return step * m;
-	return step * 10.0;
-}
-
-/* Decimals that the multiples of step need (0 to 6). */
-int decimals_of(double step)
-{
-	for (int d = 0; d < 6; d++) {
-		double scaled = step * pow(10.0, d);
-		if (fabs(scaled - nearbyint(scaled)) < 1e-9 * scaled)
-			return d;
-	}
-	return 6;
 }
 
 /* Half the last decimal place shown. */
@@ -463,7 +405,7 @@ void put_map(struct page *pg, const struct trip_log &log,
 		const struct trip_track &t = log.tracks[i];
 		if (t.kept.empty())
 			continue;
-		const char *colour = track_colour(i);
+		const char *colour = swatch_colour(i);
 		pg->put("<polyline class=\"trk\" stroke=\"");
 		pg->put(colour);
 		pg->put("\" points=\"");
@@ -648,7 +590,7 @@ void put_table(struct page *pg, const struct trip_log &log,
 	for (size_t i = 0; i < log.tracks.size(); i++) {
 		const struct trip_track &t = log.tracks[i];
 		pg->put("<tr>");
-		put_name_cell(pg, t, track_colour(i));
+		put_name_cell(pg, t, swatch_colour(i));
 		for (const std::string &c : numbers(t))
 			pg->put("<td>" + c + "</td>");
 		pg->put("</tr>\n");
@@ -703,7 +645,7 @@ void put_profiles(struct page *pg, const struct trip_log &log)
 		pg->put("<h2>Elevation: ");
 		pg->text(log.tracks[i].name);
 		pg->put("</h2>\n");
-		trip_put_profile(&pg->html, log.tracks[i], track_colour(i));
+		trip_put_profile(pg, log.tracks[i], track_colour(i));
 	}
 }
 
@@ -792,7 +734,7 @@ void put_page(struct page *pg, const struct trip_log &log)
 	pg->put("<ul class=\"legend\">");
 	for (size_t i = 0; i < log.tracks.size(); i++) {
 		pg->put("<li><span class=\"swatch\" style=\"background:");
-		pg->put(track_colour(i));
+		pg->put(swatch_colour(i));
 		pg->put("\"></span>");
 		pg->text(log.tracks[i].name);
 		pg->put("</li>");

@@ -56,8 +56,8 @@ struct axis {
 __attribute__((noinline)) struct axis axis_of(double low, double high)
 {
 	[[maybe_unused]] ieee_rounding guard;
-	double step = draw_round_step(high - low, STEPS);
-	return axis{low, high, step, draw_decimals_of(step)};
+	double step = round_step(high - low, STEPS);
+	return axis{low, high, step, decimals_of(step)};
 }
 
 /* The value of the tick i steps on from the first. */
@@ -126,10 +126,10 @@ __attribute__((noinline)) struct box text_box(const std::string &text,
 					      enum anchor a)
 {
 	[[maybe_unused]] ieee_rounding guard;
-	double w = draw_text_width(text, FONT);
+	double w = text_width(text, FONT);
 	double left = a == START ? x : a == MIDDLE ? x - w / 2 : x - w;
-	return box{left, y - DRAW_TEXT_ASCENT * FONT, left + w,
-		   y + DRAW_TEXT_DESCENT * FONT};
+	return box{left, y - text_ascent(FONT), left + w,
+		   y + text_descent(FONT)};
 }
 
 __attribute__((noinline)) bool within(const struct box &inner,
@@ -151,7 +151,7 @@ __attribute__((noinline)) bool overlap(const struct box &a,
 /* The texts of a drawing as they are written: a text that would overlap
  * one written before, or reach beyond its bounds, is left out. */
 struct texts {
-	std::string *out;
+	struct page *pg;
 	struct box bounds;
 	std::vector<struct box> taken;
 
@@ -167,16 +167,16 @@ struct texts {
 			if (overlap(b, t))
 				return false;
 		taken.push_back(b);
-		*out += "<text";
-		*out += attrs;
-		*out += a == START	? ""
+		pg->put("<text");
+		pg->put(attrs);
+		pg->put(a == START    ? ""
 			: a == MIDDLE ? " text-anchor=\"middle\""
-				      : " text-anchor=\"end\"";
-		*out += " x=\"";
-		draw_tenths(out, x);
-		*out += "\" y=\"";
-		draw_tenths(out, y);
-		*out += "\">" + text + "</text>";
+				      : " text-anchor=\"end\"");
+		pg->put(" x=\"");
+		pg->tenths(x);
+		pg->put("\" y=\"");
+		pg->tenths(y);
+		pg->put("\">" + text + "</text>");
 		return true;
 	}
 };
@@ -187,24 +187,17 @@ std::string fixed(double v, int decimals)
 	return trip_format_fixed(v, decimals, text);
 }
 
-void put_xy(std::string *out, double x, double y)
+void put_line(struct page *pg, double x1, double y1, double x2, double y2)
 {
-	draw_tenths(out, x);
-	*out += ',';
-	draw_tenths(out, y);
-}
-
-void put_line(std::string *out, double x1, double y1, double x2, double y2)
-{
-	*out += "<line x1=\"";
-	draw_tenths(out, x1);
-	*out += "\" y1=\"";
-	draw_tenths(out, y1);
-	*out += "\" x2=\"";
-	draw_tenths(out, x2);
-	*out += "\" y2=\"";
-	draw_tenths(out, y2);
-	*out += "\"/>";
+	pg->put("<line x1=\"");
+	pg->tenths(x1);
+	pg->put("\" y1=\"");
+	pg->tenths(y1);
+	pg->put("\" x2=\"");
+	pg->tenths(x2);
+	pg->put("\" y2=\"");
+	pg->tenths(y2);
+	pg->put("\"/>");
 }
 
 /* The units of the axes, then the labels of their ticks where they find
@@ -212,15 +205,17 @@ void put_line(std::string *out, double x1, double y1, double x2, double y2)
 __attribute__((noinline)) void put_axes(struct texts *tx, const struct plot &p)
 {
 	[[maybe_unused]] ieee_rounding guard;
-	std::string *out = tx->out;
-	*out += "<g class=\"axis\">";
-	put_line(out, PLOT_LEFT, plot_bottom(), plot_right(), plot_bottom());
-	put_line(out, PLOT_LEFT, PLOT_TOP, PLOT_LEFT, plot_bottom());
-	*out += "</g>\n<g class=\"alabel\">";
+	struct page *pg = tx->pg;
+	pg->put("<g class=\"axis\">");
+	put_line(pg, PLOT_LEFT, plot_bottom(), plot_right(), plot_bottom());
+	put_line(pg, PLOT_LEFT, PLOT_TOP, PLOT_LEFT, plot_bottom());
+	pg->put("</g>\n<g class=\"alabel\">");
+	/* A tick's label centred on its tick. */
+	double centre = (text_ascent(FONT) - text_descent(FONT)) / 2;
 	tx->put(p.unit == 1.0 ? "m" : "km", plot_right(),
 		plot_bottom() + UNIT_BELOW, END);
-	tx->put("m", TICK_GAP, PLOT_TOP + FONT / 3, START);
-	double below = plot_bottom() + TICK_GAP + DRAW_TEXT_ASCENT * FONT;
+	tx->put("m", TICK_GAP, PLOT_TOP + centre, START);
+	double below = plot_bottom() + TICK_GAP + text_ascent(FONT);
 	for (int i = 0; !beyond(p.x, i); i++) {
 		double v = tick(p.x, i);
 		tx->put(fixed(v, p.x.decimals), x_of(p, v * p.unit), below,
@@ -229,9 +224,9 @@ __attribute__((noinline)) void put_axes(struct texts *tx, const struct plot &p)
 	for (int i = 0; !beyond(p.y, i); i++) {
 		double v = tick(p.y, i);
 		tx->put(fixed(v, p.y.decimals), PLOT_LEFT - TICK_GAP,
-			y_of(p, v) + FONT / 3, END);
+			y_of(p, v) + centre, END);
 	}
-	*out += "</g>\n";
+	pg->put("</g>\n");
 }
 
 struct vertex {
@@ -241,7 +236,7 @@ struct vertex {
 /* Writes the vertices of one line, of the ones that fall in the same
  * column one unit wide only the first, the lowest, the highest and the
  * last, in their order. */
-__attribute__((noinline)) void put_thinned(std::string *out,
+__attribute__((noinline)) void put_thinned(struct page *pg,
 					   const std::vector<struct vertex> &v)
 {
 	[[maybe_unused]] ieee_rounding guard;
@@ -261,27 +256,27 @@ __attribute__((noinline)) void put_thinned(std::string *out,
 			if (k > 0 && keep[k] == keep[k - 1])
 				continue;
 			if (!first)
-				*out += ' ';
+				pg->put(" ");
 			first = false;
-			put_xy(out, v[keep[k]].x, v[keep[k]].y);
+			pg->xy(v[keep[k]].x, v[keep[k]].y);
 		}
 		a = b;
 	}
 }
 
 /* The line of the drawn points, one polyline a segment. */
-void put_lines(std::string *out, const struct plot &p,
+void put_lines(struct page *pg, const struct plot &p,
 	       const struct trip_track &t, const char *colour)
 {
 	std::vector<struct vertex> v;
 	auto flush = [&]() {
 		if (v.empty())
 			return;
-		*out += "<polyline class=\"pline\" stroke=\"";
-		*out += colour;
-		*out += "\" points=\"";
-		put_thinned(out, v);
-		*out += "\"/>\n";
+		pg->put("<polyline class=\"pline\" stroke=\"");
+		pg->put(colour);
+		pg->put("\" points=\"");
+		put_thinned(pg, v);
+		pg->put("\"/>\n");
 		v.clear();
 	};
 	for (const struct trip_point &pt : t.kept) {
@@ -293,13 +288,13 @@ void put_lines(std::string *out, const struct plot &p,
 	flush();
 }
 
-void put_dot(std::string *out, double x, double y)
+void put_dot(struct page *pg, double x, double y)
 {
-	*out += "<circle r=\"4\" fill=\"#222\" cx=\"";
-	draw_tenths(out, x);
-	*out += "\" cy=\"";
-	draw_tenths(out, y);
-	*out += "\"/>";
+	pg->put("<circle r=\"4\" fill=\"#222\" cx=\"");
+	pg->tenths(x);
+	pg->put("\" cy=\"");
+	pg->tenths(y);
+	pg->put("\"/>");
 }
 
 /* The label of a marked point at x, y: above it (or below), on its right
@@ -309,10 +304,10 @@ __attribute__((noinline)) void put_mark(struct texts *tx,
 					double y, bool above)
 {
 	[[maybe_unused]] ieee_rounding guard;
-	put_dot(tx->out, x, y);
-	double baseline = above ? y - MARK_GAP - DRAW_TEXT_DESCENT * FONT
-				: y + MARK_GAP + DRAW_TEXT_ASCENT * FONT;
-	double w = draw_text_width(text, FONT);
+	put_dot(tx->pg, x, y);
+	double baseline = above ? y - MARK_GAP - text_descent(FONT)
+				: y + MARK_GAP + text_ascent(FONT);
+	double w = text_width(text, FONT);
 	if (x + MARK_SIDE + w <= plot_right() - INSET)
 		tx->put(text, x + MARK_SIDE, baseline, START,
 			" class=\"extreme\"");
@@ -331,7 +326,7 @@ bool trip_profile_drawable(const struct trip_track &t)
 	return false;
 }
 
-void trip_put_profile(std::string *out, const struct trip_track &t,
+void trip_put_profile(struct page *pg, const struct trip_track &t,
 		      const char *colour)
 {
 	/* The first lowest and the first highest point drawn. */
@@ -347,16 +342,16 @@ void trip_put_profile(std::string *out, const struct trip_track &t,
 	if (low == NULL)
 		return;
 	struct plot p = plot_of(t.distance, low->ele, high->ele);
-	*out += "<svg class=\"profile\" xmlns=\"http://www.w3.org/2000/svg\" "
+	pg->put("<svg class=\"profile\" xmlns=\"http://www.w3.org/2000/svg\" "
 		"viewBox=\"0 0 " +
 		std::to_string((int)PAGE_PROFILE_WIDTH) + " " +
 		std::to_string((int)PAGE_PROFILE_HEIGHT) +
-		"\" role=\"img\" aria-label=\"elevation profile\">\n";
-	struct texts tx = {out,
+		"\" role=\"img\" aria-label=\"elevation profile\">\n");
+	struct texts tx = {pg,
 			   box{0, 0, PAGE_PROFILE_WIDTH, PAGE_PROFILE_HEIGHT},
 			   {}};
 	put_axes(&tx, p);
-	put_lines(out, p, t, colour);
+	put_lines(pg, p, t, colour);
 	std::string lowest = fixed(low->ele, 0), highest = fixed(high->ele, 0);
 	/* Inside the plot, clear of its axes. */
 	tx.bounds = box{PLOT_LEFT + INSET, PLOT_TOP + INSET,
@@ -370,5 +365,5 @@ void trip_put_profile(std::string *out, const struct trip_track &t,
 		put_mark(&tx, "lowest " + lowest + " m", x_of(p, low->along),
 			 y_of(p, low->ele), false);
 	}
-	*out += "\n</svg>\n";
+	pg->put("\n</svg>\n");
 }

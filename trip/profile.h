@@ -10,8 +10,7 @@
 #ifndef TRIP_PROFILE_H
 #define TRIP_PROFILE_H
 
-#include <string>
-
+#include "drawing.h"
 #include "trip.h"
 
 /* Elevations outside this range (metres) are a receiver's fault, not a
@@ -25,7 +24,7 @@
 bool trip_profile_drawable(const struct trip_track &t);
 
 /*
- * Appends the profile of t, a drawable track, to *out: an <svg> element
+ * Appends the profile of t, a drawable track, to *pg: an <svg> element
  * of class "profile" (view box PAGE_PROFILE_WIDTH by PAGE_PROFILE_HEIGHT
  * of page.h) whose lines, of class "pline", are drawn in colour (a CSS
  * colour) and broken where a segment starts.  Of the points that fall in
@@ -34,7 +33,7 @@ bool trip_profile_drawable(const struct trip_track &t);
  * finite number and the bytes are the same on every platform.  Throws
  * std::bad_alloc when out of memory (the page's writer catches it).
  */
-void trip_put_profile(std::string *out, const struct trip_track &t,
+void trip_put_profile(struct page *pg, const struct trip_track &t,
 		      const char *colour);
 
 #endif
