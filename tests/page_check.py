@@ -13,6 +13,8 @@ one "label: value" line each, for the page test to compare:
            number, else the first that is not
   tracks: the vertices of each track line on the map
   track colours: the colour of each track line on the map
+  others: the paths of the tracks drawn together (class "others") and
+          their colour in the style sheet
   routes: the vertices of each route line
   waypoints: the waypoint labels
   profiles: the vertices of each profile's lines ("a+b" for a profile of
@@ -172,6 +174,11 @@ def main():
             colours.append(line.attrib.get("stroke", "none"))
     print("tracks: " + " ".join(lines["trk"]))
     print("track colours: " + " ".join(colours))
+    others = [p for p in doc.iter("%spath" % SVG)
+              if p.attrib.get("class") == "others"]
+    style = "".join(e.text or "" for e in doc.iter("%sstyle" % XHTML))
+    grey = re.search(r"\.others\{[^}]*stroke:(#[0-9a-fA-F]+)", style)
+    print("others: %d %s" % (len(others), grey.group(1) if grey else "none"))
     print("routes: " + " ".join(lines["rte"]))
     labels = [t.text for t in doc.iter("%stext" % SVG)
               if t.attrib.get("class") == "wlabel"]

@@ -124,7 +124,7 @@ TEST_F(Page, SampleIsTheSameEverywhere)
 	// 320 points, 3 without a fix: 317 drawn on the map and the profile.
 	EXPECT_EQ(found, "parse errors: none\nsvg: xml\nsvg: xml\nscripts: 0\n"
 			 "external: osm link\nnumbers: finite\ntracks: 317\n"
-			 "track colours: #d7301f\n"
+			 "track colours: #d7301f\nothers: 0 #8c8c8c\n"
 			 "routes: \nwaypoints: \nprofiles: 317\n"
 			 "axis labels: km m 0 2 4 6 8 1000 1500 2000\n"
 			 "extremes: highest 2087 m, lowest 904 m\n"
@@ -157,7 +157,7 @@ TEST_F(Page, TracksRouteWaypointsAndHostileNames)
 	EXPECT_EQ(found,
 		  "parse errors: none\nsvg: xml\nsvg: xml\nsvg: xml\nscripts: 0\n"
 		  "external: osm link\nnumbers: finite\ntracks: 30 20\n"
-		  "track colours: #d7301f #2166ac\n"
+		  "track colours: #d7301f #2166ac\nothers: 0 #8c8c8c\n"
 		  "routes: 2\nwaypoints: </title><script>aler | Cairn & \"top\"\n"
 		  "profiles: 30 20\n"
 		  "axis labels: km m 0 1 2 3 900 1000 1100 1200 | "
@@ -357,10 +357,13 @@ TEST_F(Page, AnyNumberOfTracks)
 		for (size_t i = 0; i < cells.size(); i++)
 			listed += (i ? " | " : "") + cells[i];
 		EXPECT_EQ(field(found, "legend"), listed);
+		// The rows' tracks in their colours, the others together in
+		// theirs.
 		std::string drawn;
-		for (size_t i = 0; i < colours.size(); i++)
+		for (size_t i = 0; i + 1 < colours.size(); i++)
 			drawn += (i ? " " : "") + colours[i];
 		EXPECT_EQ(field(found, "track colours"), drawn);
+		EXPECT_EQ(field(found, "others"), "1 " + colours.back());
 	}
 }
 

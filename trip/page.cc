@@ -74,6 +74,8 @@ const char STYLE[] =
     ".glabel{fill:#8a8470;font-size:13px}"
     ".trk{fill:none;stroke-width:3;stroke-linejoin:round;"
     "stroke-linecap:round}"
+    ".others{fill:none;stroke:#8c8c8c;stroke-width:2;"
+    "stroke-linejoin:round;stroke-linecap:round}"
     ".rte{fill:none;stroke:#555;stroke-width:2;stroke-dasharray:9 6}"
     ".wpt{fill:#fff;stroke:#222;stroke-width:2}"
     ".wlabel{font-size:14px;fill:#222;paint-order:stroke;stroke:#f3f1ea;"
@@ -378,6 +380,33 @@ std::string shortened(const std::string &utf8)
 	return i < utf8.size() ? utf8.substr(0, i) + "\u2026" : utf8;
 }
 
+/* The tracks without a colour of their own, in one grey path of class
+ * "others": a subpath for each segment, a dot for a lone point. */
+void put_others(struct page *pg, const struct frame &f,
+		const struct trip_log &log)
+{
+	bool any = false;
+	for (size_t i = 0; i < log.tracks.size(); i++) {
+		const std::vector<struct trip_point> &kept = log.tracks[i].kept;
+		if (track_colour(i) != NULL)
+			continue;
+		for (size_t j = 0; j < kept.size(); j++) {
+			double x, y;
+			to_view(f, project(f, kept[j].lat, kept[j].lon), &x, &y);
+			bool start = j == 0 || kept[j].starts_segment;
+			pg->put(!any ? "<path class=\"others\" d=\"M"
+				: start ? "M" : "L");
+			any = true;
+			pg->xy(x, y);
+			if (start && (j + 1 == kept.size() ||
+				      kept[j + 1].starts_segment))
+				pg->put("h0");
+		}
+	}
+	if (any)
+		pg->put("\"/>\n");
+}
+
 void put_map(struct page *pg, const struct trip_log &log,
 	     const struct extent &e)
 {
@@ -401,11 +430,12 @@ void put_map(struct page *pg, const struct trip_log &log,
 		put_points(pg, f, r.points);
 		pg->put("\"/>\n");
 	}
+	put_others(pg, f, log);
 	for (size_t i = 0; i < log.tracks.size(); i++) {
 		const struct trip_track &t = log.tracks[i];
-		if (t.kept.empty())
+		if (t.kept.empty() || track_colour(i) == NULL)
 			continue;
-		const char *colour = swatch_colour(i);
+		const char *colour = track_colour(i);
 		pg->put("<polyline class=\"trk\" stroke=\"");
 		pg->put(colour);
 		pg->put("\" points=\"");
