@@ -70,6 +70,8 @@ const char STYLE[] =
     "svg{display:block;width:100%;height:auto}"
     ".map{background:#f3f1ea;border:1px solid #bbb}"
     ".profile{background:#eef2f7;border:1px solid #bbb}"
+    ".profile text{font-family:\"DejaVu Sans\",\"Liberation Sans\",Arial,"
+    "Helvetica,sans-serif}"
     ".grid{stroke:#cfc9b8;stroke-width:1;fill:none}"
     ".glabel{fill:#8a8470;font-size:13px}"
     ".trk{fill:none;stroke-width:3;stroke-linejoin:round;"

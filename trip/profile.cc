@@ -17,7 +17,7 @@ namespace {
 const double PLOT_LEFT = 70, PLOT_RIGHT = 20, PLOT_TOP = 20,
 	     PLOT_BOTTOM = 45;
 /* The font size of every text of the profile (view box units), as the
- * page's style sets it. */
+ * page's style sets it, in the fonts whose widths text_width() knows. */
 const double FONT = 13;
 /* Room kept free above the highest elevation and below the lowest, for
  * their labels. */
