@@ -28,8 +28,21 @@ const char *const TRKEXPORT = TRKEXPORT_PATH;
 const char *const GPXIMPORT = GPXIMPORT_PATH;
 const char *const TRKINFO = TRKINFO_PATH;
 
-// The n-th position report of a long walk: a point every 2.5 seconds.
-std::string report(int n)
+// How a log's points are split into tracks: all in one; each a track of
+// its own name; alternating between two names (each a track, too).
+enum Split { ONE_TRACK, OWN_NAMES, TWO_NAMES };
+
+// The name of the n-th point's track.
+std::string track_of(int n, Split split)
+{
+	return split == ONE_TRACK   ? ""
+	       : split == OWN_NAMES ? "T" + std::to_string(n)
+				    : (n % 2 ? "B" : "A");
+}
+
+// The n-th position report of a long walk: a point every 2.5 seconds, of
+// the track named track.
+std::string report(int n, const std::string &track = "")
 {
 	double lat = 47.4 + n * 1e-5, lon = 10.98 + n * 1.3e-5;
 	long t = 6 * 3600L * 100 + n * 250L;  // hundredths from midnight
@@ -38,10 +51,10 @@ std::string report(int n)
 	char body[128], line[160];
 	snprintf(body, sizeof body,
 		 "PMGNTRK,%02d%07.4f,N,%03d%07.4f,E,%05d,M,%02ld%02ld%02ld.%02ld,"
-		 "A,,%02d0826",
+		 "A,%s,%02d0826",
 		 (int)lat, (lat - (int)lat) * 60, (int)lon,
 		 (lon - (int)lon) * 60, 900 + n % 1200, t / 360000,
-		 t / 6000 % 60, t / 100 % 60, t % 100, day);
+		 t / 6000 % 60, t / 100 % 60, t % 100, track.c_str(), day);
 	unsigned sum = 0;
 	for (const char *p = body; *p; p++)
 		sum ^= (unsigned char)*p;
@@ -54,15 +67,16 @@ struct Files {
 };
 
 // The log as the handheld writes it (text and NUL per record) and the
-// same reports as a text file, made once per size.
-const Files &files(int n)
+// same reports as a text file, made once per size and split.
+const Files &files(int n, Split split = ONE_TRACK)
 {
-	static std::map<int, Files> made;
-	auto it = made.find(n);
+	static std::map<std::pair<int, Split>, Files> made;
+	auto it = made.find({n, split});
 	if (it != made.end())
 		return it->second;
-	Files f{"/tmp/wexlar-bench-" + std::to_string(n) + ".pdb",
-		"/tmp/wexlar-bench-" + std::to_string(n) + ".txt"};
+	std::string base = "/tmp/wexlar-bench-" + std::to_string(n) +
+			   (split == ONE_TRACK ? "" : "-" + std::to_string(split));
+	Files f{base + ".pdb", base + ".txt"};
 	struct pdb *db = new_pdb();
 	snprintf(db->name, sizeof db->name, "Bench %d", n);
 	db->type = PALM_FOURCC('D', 'A', 'T', 'A');
@@ -71,7 +85,7 @@ const Files &files(int n)
 	std::vector<struct pdb_record *> recs;
 	struct pdb_record **tail = &db->rec_index.rec;
 	for (int i = 0; i < n; i++) {
-		std::string r = report(i);
+		std::string r = report(i, track_of(i, split));
 		fprintf(text, "%s\n", r.c_str());
 		*tail = new_Record(0x40, 0, (udword)i + 1, (uword)(r.size() + 1),
 				   (const ubyte *)r.c_str());
@@ -84,7 +98,7 @@ const Files &files(int n)
 		abort();
 	close(fd);
 	free_pdb(db);
-	return made[n] = f;
+	return made[{n, split}] = f;
 }
 
 // A GPX 1.1 document of n track points of that walk, about 100 bytes a
@@ -221,6 +235,25 @@ void BM_TrkexportHtml(benchmark::State &state)
 	struct stat st;
 	if (stat("/tmp/wexlar-bench.html", &st) == 0)
 		state.counters["page_MiB"] = (double)st.st_size / (1 << 20);
+}
+
+// The page and the GPX 1.1 export of 65535 points split into one-point
+// tracks (at most 3 times that export's time, at most 4,000,000 bytes).
+void BM_TrkexportHtmlSplit(benchmark::State &state)
+{
+	const Files &f = files(65535, (Split)state.range(0));
+	run_program(state, {TRKEXPORT, "html", f.pdb, "/tmp/wexlar-bench.html"});
+	state.SetItemsProcessed(state.iterations() * 65535);
+	struct stat st;
+	if (stat("/tmp/wexlar-bench.html", &st) == 0)
+		state.counters["page_MiB"] = (double)st.st_size / (1 << 20);
+}
+
+void BM_TrkexportGpx11Split(benchmark::State &state)
+{
+	const Files &f = files(65535, (Split)state.range(0));
+	run_program(state, {TRKEXPORT, "gpx", f.pdb, "/tmp/wexlar-bench11.gpx"});
+	state.SetItemsProcessed(state.iterations() * 65535);
 }
 
 // The trip's numbers of the same log, beside trkexport track (at most 3
@@ -377,6 +410,10 @@ BENCHMARK(BM_TrkexportMapSend)
     ->SIZES->UseManualTime()->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_TrkexportHtml)->SIZES->UseManualTime()
     ->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_TrkexportHtmlSplit)->Arg(OWN_NAMES)->Arg(TWO_NAMES)
+    ->UseManualTime()->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_TrkexportGpx11Split)->Arg(OWN_NAMES)->Arg(TWO_NAMES)
+    ->UseManualTime()->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Trkinfo)->SIZES->UseManualTime()->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_TrkexportFolder)->Arg(1000)->Iterations(3)->UseManualTime()
     ->Unit(benchmark::kMillisecond);

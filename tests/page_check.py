@@ -12,12 +12,26 @@ one "label: value" line each, for the page test to compare:
   numbers: "finite" when every coordinate of every drawing is a finite
            number, else the first that is not
   tracks: the vertices of each track line on the map
+  track colours: the colour of each track line on the map
+  others: the paths of the tracks drawn together (class "others") and
+          their colour in the style sheet
   routes: the vertices of each route line
   waypoints: the waypoint labels
-  profiles: the vertices of each profile line
+  profiles: the vertices of each profile's lines ("a+b" for a profile of
+            two lines)
+  axis labels: each profile's axis texts in order, " | " between profiles
+  extremes: each profile's labels of its lowest and highest points
+  extremes inside: "yes" when every such label lies inside its plot (the
+                   box of its axes) and clear of the other, by a lenient
+                   estimate of its size (at least half an em a character),
+                   else the first that does not
+  rows: each row of the first numbers table, its swatch's colour (if any)
+        and its track's name
+  legend: the same of each entry of the legend
   title, h1: their text
 
-Usage: page_check.py PAGE.  Exit 77 when html5lib is not installed."""
+Usage: page_check.py PAGE.  Exit 77 when html5lib is not installed; exit 1,
+with a message, when the page is not UTF-8."""
 import math
 import re
 import sys
@@ -39,28 +53,86 @@ def vertices(points):
     return len(points.split())
 
 
+def is_finite(text):
+    try:
+        return math.isfinite(float(text))
+    except ValueError:
+        return False
+
+
 def finite(element):
     for name in NUMERIC:
-        if name in element.attrib:
-            v = float(element.attrib[name])
-            if not math.isfinite(v):
-                return "%s=%s" % (name, element.attrib[name])
+        if name in element.attrib and not is_finite(element.attrib[name]):
+            return "%s=%s" % (name, element.attrib[name])
     if "points" in element.attrib:
         for pair in element.attrib["points"].split():
-            for v in pair.split(","):
-                if not math.isfinite(float(v)):
-                    return "points " + pair
+            if not all(is_finite(v) for v in pair.split(",")) or \
+                    pair.count(",") != 1:
+                return "points " + pair
     return None
+
+
+# A lenient estimate of a text's box: no font lays it out smaller.
+EM_PER_CHAR, ASCENT, DESCENT = 0.5, 0.7, 0.2
+
+
+def text_box(text, size):
+    x, y = float(text.attrib["x"]), float(text.attrib["y"])
+    width = EM_PER_CHAR * size * len(text.text or "")
+    anchor = text.attrib.get("text-anchor", "start")
+    left = x - {"start": 0, "middle": width / 2, "end": width}[anchor]
+    return (left, y - ASCENT * size, left + width, y + DESCENT * size)
+
+
+def extremes_inside(svg):
+    """None when the extremes' labels of a profile lie inside its plot and
+    clear of each other, else the first label that does not."""
+    lines = svg.findall("./%sg/%sline" % (SVG, SVG))
+    across = [l for l in lines if l.attrib["y1"] == l.attrib["y2"]]
+    up = [l for l in lines if l.attrib["x1"] == l.attrib["x2"]]
+    if not across or not up:
+        return "no axes"
+    left, bottom = float(up[0].attrib["x1"]), float(across[0].attrib["y1"])
+    right, top = float(across[0].attrib["x2"]), float(up[0].attrib["y1"])
+    boxes = []
+    for text in svg.iter("%stext" % SVG):
+        if text.attrib.get("class") != "extreme":
+            continue
+        b = text_box(text, 13)
+        if not (left < b[0] and b[2] < right and top < b[1] and
+                b[3] < bottom):
+            return text.text
+        if any(b[0] < o[2] and o[0] < b[2] and b[1] < o[3] and o[1] < b[3]
+               for o in boxes):
+            return text.text
+        boxes.append(b)
+    return None
+
+
+def swatched(element):
+    """ "COLOUR NAME" of a legend entry or table row, "NAME" without a
+    swatch."""
+    swatch = element.find(".//%sspan" % XHTML)
+    name = "".join(element.itertext()).strip()
+    if swatch is None:
+        return name
+    return swatch.attrib.get("style", "").replace("background:", "") + \
+        " " + name
 
 
 def main():
     data = open(sys.argv[1], "rb").read()
+    try:
+        text = data.decode("utf-8")
+    except UnicodeDecodeError as e:
+        sys.stderr.write("page_check: %s: not UTF-8: byte 0x%02x at %d\n" %
+                         (sys.argv[1], data[e.start], e.start))
+        sys.exit(1)
     parser = html5lib.HTMLParser(tree=html5lib.getTreeBuilder("etree"))
     doc = parser.parse(data)
     errors = [html5lib.constants.E.get(code, code) % (args or {})
               for _, code, args in parser.errors]
     print("parse errors: " + ("; ".join(errors) if errors else "none"))
-    text = data.decode("utf-8")
     for svg in re.findall(r"<svg.*?</svg>", text, re.S):
         try:
             ET.fromstring(svg)
@@ -92,19 +164,53 @@ def main():
         if element.tag.startswith(SVG):
             bad = bad or finite(element)
     print("numbers: " + (bad or "finite"))
-    lines = {"trk": [], "rte": [], "pline": []}
+    lines = {"trk": [], "rte": []}
+    colours = []
     for line in doc.iter("%spolyline" % SVG):
         cls = line.attrib.get("class")
         if cls in lines:
-            lines[cls].append(str(vertices(line.attrib["points"])))
+            lines[cls].append(str(vertices(line.attrib.get("points", ""))))
+        if cls == "trk":
+            colours.append(line.attrib.get("stroke", "none"))
     print("tracks: " + " ".join(lines["trk"]))
+    print("track colours: " + " ".join(colours))
+    others = [p for p in doc.iter("%spath" % SVG)
+              if p.attrib.get("class") == "others"]
+    style = "".join(e.text or "" for e in doc.iter("%sstyle" % XHTML))
+    grey = re.search(r"\.others\{[^}]*stroke:(#[0-9a-fA-F]+)", style)
+    print("others: %d %s" % (len(others), grey.group(1) if grey else "none"))
     print("routes: " + " ".join(lines["rte"]))
     labels = [t.text for t in doc.iter("%stext" % SVG)
               if t.attrib.get("class") == "wlabel"]
     print("waypoints: " + " | ".join(labels))
-    print("profiles: " + " ".join(lines["pline"]))
-    print("title: " + doc.find(".//%stitle" % XHTML).text)
-    print("h1: " + doc.find(".//%sh1" % XHTML).text)
+    profiles = [svg for svg in doc.iter("%ssvg" % SVG)
+                if svg.attrib.get("class") == "profile"]
+    print("profiles: " + " ".join(
+        "+".join(str(vertices(l.attrib.get("points", "")))
+                 for l in svg.iter("%spolyline" % SVG)
+                 if l.attrib.get("class") == "pline")
+        for svg in profiles))
+    print("axis labels: " + " | ".join(
+        " ".join(t.text or "" for t in svg.iter("%stext" % SVG)
+                 if t.attrib.get("class") != "extreme")
+        for svg in profiles))
+    print("extremes: " + " | ".join(
+        ", ".join(t.text or "" for t in svg.iter("%stext" % SVG)
+                  if t.attrib.get("class") == "extreme")
+        for svg in profiles))
+    outside = [o for o in map(extremes_inside, profiles) if o]
+    print("extremes inside: " + (outside[0] if outside else "yes"))
+    table = doc.find(".//%stable" % XHTML)
+    rows = [] if table is None else [
+        swatched(row.find("%std" % XHTML)) for row in table.iter(
+            "%str" % XHTML) if row.find("%std" % XHTML) is not None]
+    print("rows: " + " | ".join(rows))
+    legend = doc.find(".//%sul" % XHTML)
+    print("legend: " + ("" if legend is None else " | ".join(
+        swatched(li) for li in legend.iter("%sli" % XHTML))))
+    for tag in ("title", "h1"):
+        element = doc.find(".//%s%s" % (XHTML, tag))
+        print("%s: %s" % (tag, "" if element is None else element.text))
 
 
 main()

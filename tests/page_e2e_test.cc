@@ -6,6 +6,7 @@
 #include <stdint.h>
 #include <stdio.h>
 
+#include <set>
 #include <string>
 #include <vector>
 
@@ -24,19 +25,52 @@ const std::string TESTS = TESTS_DIR;
 
 const std::string HOSTILE = "</title><script>alert(1)</script>";
 
-// A $PMGNTRK of degrees north and east (negative: south, west).
+// A $PMGNTRK of degrees north and east (negative: south, west), its
+// altitude field alt as it stands.
+std::string point(double lat, double lon, const std::string &alt, int secs,
+		  const std::string &track = "")
+{
+	char text[400];
+	double la = lat < 0 ? -lat : lat, lo = lon < 0 ? -lon : lon;
+	snprintf(text, sizeof text,
+		 "$PMGNTRK,%02d%07.4f,%c,%03d%07.4f,%c,%s,M,%02d%02d%02d.00,"
+		 "A,%s,140826*00\n",
+		 (int)la, (la - (int)la) * 60, lat < 0 ? 'S' : 'N', (int)lo,
+		 (lo - (int)lo) * 60, lon < 0 ? 'W' : 'E', alt.c_str(),
+		 secs / 3600 % 24, secs / 60 % 60, secs % 60, track.c_str());
+	return text;
+}
+
 std::string point(double lat, double lon, int alt, int secs,
 		  const std::string &track = "")
 {
-	char text[160];
-	double la = lat < 0 ? -lat : lat, lo = lon < 0 ? -lon : lon;
-	snprintf(text, sizeof text,
-		 "$PMGNTRK,%02d%07.4f,%c,%03d%07.4f,%c,%05d,M,%02d%02d%02d.00,"
-		 "A,%s,140826*00\n",
-		 (int)la, (la - (int)la) * 60, lat < 0 ? 'S' : 'N', (int)lo,
-		 (lo - (int)lo) * 60, lon < 0 ? 'W' : 'E', alt, secs / 3600,
-		 secs / 60 % 60, secs % 60, track.c_str());
-	return text;
+	char text[16];
+	snprintf(text, sizeof text, "%05d", alt);
+	return point(lat, lon, std::string(text), secs, track);
+}
+
+// The value of the line "label: value" of page_check.py's report.
+std::string field(const std::string &found, const std::string &label)
+{
+	size_t at = found.find("\n" + label + ": ");
+	if (at == std::string::npos)
+		return "(no " + label + ")";
+	at += label.size() + 3;
+	return found.substr(at, found.find('\n', at) - at);
+}
+
+// The parts of text between the separators.
+std::vector<std::string> split(const std::string &text,
+			       const std::string &separator)
+{
+	std::vector<std::string> parts;
+	for (size_t at = 0;;) {
+		size_t end = text.find(separator, at);
+		parts.push_back(text.substr(at, end - at));
+		if (end == std::string::npos)
+			return parts;
+		at = end + separator.size();
+	}
 }
 
 // A $PMGNWPL of degrees north and east (negative: south, west).
@@ -126,7 +160,12 @@ TEST_F(Page, SampleIsTheSameEverywhere)
 	// 320 points, 3 without a fix: 317 drawn on the map and the profile.
 	EXPECT_EQ(found, "parse errors: none\nsvg: xml\nsvg: xml\nscripts: 0\n"
 			 "external: osm link\nnumbers: finite\ntracks: 317\n"
+			 "track colours: #d7301f\nothers: 0 #8c8c8c\n"
 			 "routes: \nwaypoints: \nprofiles: 317\n"
+			 "axis labels: km m 0 2 4 6 8 1000 1500 2000\n"
+			 "extremes: highest 2087 m, lowest 904 m\n"
+			 "extremes inside: yes\nrows: #d7301f hike\n"
+			 "legend: #d7301f hike\n"
 			 "title: hike \u2013 2026-08-14\nh1: hike\n");
 }
 
@@ -154,8 +193,18 @@ TEST_F(Page, TracksRouteWaypointsAndHostileNames)
 	EXPECT_EQ(found,
 		  "parse errors: none\nsvg: xml\nsvg: xml\nsvg: xml\nscripts: 0\n"
 		  "external: osm link\nnumbers: finite\ntracks: 30 20\n"
+		  "track colours: #d7301f #2166ac\nothers: 0 #8c8c8c\n"
 		  "routes: 2\nwaypoints: </title><script>aler | Cairn & \"top\"\n"
 		  "profiles: 30 20\n"
+		  "axis labels: km m 0 1 2 3 900 1000 1100 1200 | "
+		  "km m 0 1 2 3 1100 1150 1200\n"
+		  "extremes: highest 1190 m, lowest 900 m | "
+		  "highest 1200 m, lowest 1105 m\n"
+		  "extremes inside: yes\n"
+		  "rows: #d7301f </title><script>alert(1)</script> | "
+		  "#2166ac Day 2 | All tracks\n"
+		  "legend: #d7301f </title><script>alert(1)</script> | "
+		  "#2166ac Day 2 | - - - routes\n"
 		  "title: </title><script>alert(1)</scrip \u2013 2026-08-14\n"
 		  "h1: </title><script>alert(1)</scrip\n");
 }
@@ -223,6 +272,147 @@ TEST_F(Page, LargestLog)
 	for (size_t i = start; i < end; i++)
 		vertices += page[i] == ' ';
 	EXPECT_EQ(vertices, 65535u);
+}
+
+// Profiles of odd tracks: metres along a short one, a flat one labelled
+// once, elevations no place has left out, every label inside its plot.
+TEST_F(Page, ProfilesOfOddTracks)
+{
+	struct Row {
+		const char *what;
+		std::vector<std::string> records;
+		std::string profiles, axes, extremes;
+	} rows[] = {
+	    {"a flat track", {}, "20", "m m 0 50 100 150 200 900 910",
+	     "904 m throughout"},
+	    {"a 50 m track", {}, "46", "m m 0 20 40 900 920 940",
+	     "highest 945 m, lowest 900 m"},
+	    {"one point", {point(47.42, 10.98, 904, 0)}, "1",
+	     "m m 0 2 4 6 8 10 900 910", "904 m throughout"},
+	    {"an altitude of 1e20 m among others",
+	     {point(47.42, 10.98, 500, 0), point(47.421, 10.98, "1e20", 10),
+	      point(47.422, 10.98, 600, 20)},
+	     "2", "m m 0 50 100 150 200 500 550 600",
+	     "highest 600 m, lowest 500 m"},
+	    {"only an altitude of 1e20 m", {point(47.42, 10.98, "1e20", 0)}, "",
+	     "", ""},
+	    {"altitudes at a float's limits",
+	     {point(47.42, 10.98, "3.4e38", 0), point(47.421, 10.98, "-3.4e38", 10),
+	      point(47.422, 10.98, "-1e20", 20), point(47.423, 10.98, 600, 30),
+	      point(47.424, 10.98, 1000, 40)},
+	     "2", "m m 0 100 200 300 400 600 800 1000",
+	     "highest 1000 m, lowest 600 m"},
+	};
+	for (int i = 0; i < 20; i++)
+		rows[0].records.push_back(
+		    point(47.42 + i * 1e-4, 10.98, 904, 10 * i));
+	for (int i = 0; i < 46; i++)
+		rows[1].records.push_back(
+		    point(47.42 + i * 1e-5, 10.98, 900 + i, i));
+	for (const Row &r : rows) {
+		SCOPED_TRACE(r.what);
+		page_of(r.records);
+		std::string found = check(dir / "log.html");
+		if (found.rfind("skip: ", 0) == 0)
+			GTEST_SKIP() << found;
+		EXPECT_EQ(field(found, "numbers"), "finite");
+		EXPECT_EQ(field(found, "profiles"), r.profiles);
+		EXPECT_EQ(field(found, "axis labels"), r.axes);
+		EXPECT_EQ(field(found, "extremes"), r.extremes);
+		EXPECT_EQ(field(found, "extremes inside"), "yes");
+	}
+}
+
+// However many tracks a log holds: a row, a colour of its own and a line
+// on the map for each of the twelve longest, one row and one grey line for
+// the others, the profiles of the five longest, and a page of at most
+// 4,000,000 bytes.
+TEST_F(Page, AnyNumberOfTracks)
+{
+	const std::string LONG_NAME(255, 'W');
+	struct Row {
+		const char *what;
+		std::vector<std::string> records;
+		std::vector<std::string> names; // the rows' tracks, in order
+		std::string profiles;
+	} rows[] = {
+	    {"13 tracks, one with a long name", {}, {}, "30 30 30 30 30"},
+	    {"65535 one-point tracks", {}, {}, "1 1 1 1 1"},
+	    {"65535 points alternating between two names", {}, {},
+	     "1 1 1 1 1"},
+	};
+	// Track t is shorter than track t - 1: the first twelve have rows.
+	for (int t = 0; t < 13; t++) {
+		std::string name = t == 0 ? LONG_NAME : "Day " + std::to_string(t);
+		for (int i = 0; i < 30; i++)
+			rows[0].records.push_back(
+			    point(47.0 + t * 0.01 + i * (1e-4 - t * 1e-6),
+				  10.0 + t * 0.01, 900 + i + t, 10 * i, name));
+		if (t < 12)
+			rows[0].names.push_back(name);
+	}
+	rows[0].names.push_back("1 other track");
+	for (int i = 0; i < 65535; i++) {
+		std::string one = "T" + std::to_string(i), two = i % 2 ? "B" : "A";
+		rows[1].records.push_back(point(47.0 + i * 1e-5,
+						10.0 + (i % 2000) * 1e-5,
+						500 + i % 300, i, one));
+		rows[2].records.push_back(point(47.0 + i * 1e-5,
+						10.0 + (i % 2000) * 1e-5,
+						500 + i % 300, i, two));
+		if (i < 12) {
+			rows[1].names.push_back(one);
+			rows[2].names.push_back(two);
+		}
+	}
+	rows[1].names.push_back("65523 other tracks");
+	rows[2].names.push_back("65523 other tracks");
+	for (const Row &r : rows) {
+		SCOPED_TRACE(r.what);
+		EXPECT_LE(page_of(r.records).size(), 4000000u);
+		std::string found = check(dir / "log.html");
+		if (found.rfind("skip: ", 0) == 0)
+			GTEST_SKIP() << found;
+		EXPECT_EQ(field(found, "numbers"), "finite");
+		EXPECT_EQ(field(found, "profiles"), r.profiles);
+		EXPECT_EQ(field(found, "extremes inside"), "yes");
+		// "#colour name" a row, then the totals'.
+		std::vector<std::string> cells = split(field(found, "rows"), " | ");
+		ASSERT_EQ(cells.size(), r.names.size() + 1);
+		EXPECT_EQ(cells.back(), "All tracks");
+		cells.pop_back();
+		std::vector<std::string> colours;
+		for (size_t i = 0; i < cells.size(); i++) {
+			EXPECT_EQ(cells[i].substr(8), r.names[i]);
+			colours.push_back(cells[i].substr(0, 7));
+		}
+		std::set<std::string> distinct(colours.begin(), colours.end());
+		EXPECT_EQ(distinct.size(), colours.size());
+		std::string listed;
+		for (size_t i = 0; i < cells.size(); i++)
+			listed += (i ? " | " : "") + cells[i];
+		EXPECT_EQ(field(found, "legend"), listed);
+		// The rows' tracks in their colours, the others together in
+		// theirs.
+		std::string drawn;
+		for (size_t i = 0; i + 1 < colours.size(); i++)
+			drawn += (i ? " " : "") + colours[i];
+		EXPECT_EQ(field(found, "track colours"), drawn);
+		EXPECT_EQ(field(found, "others"), "1 " + colours.back());
+	}
+}
+
+// The checker tells a page that is not UTF-8, rather than crashing.
+TEST_F(Page, CheckerTellsWhatIsNotUtf8)
+{
+	write_file(dir / "bad.html", "<!DOCTYPE html><title>\xff</title>");
+	run::Result r = run::program(
+	    {PYTHON, TESTS + "/page_check.py", dir / "bad.html"});
+	if (r.status == 77)
+		GTEST_SKIP() << r.out;
+	EXPECT_EQ(r.status, 1);
+	EXPECT_EQ(r.err, "page_check: " + dir / "bad.html" +
+			     ": not UTF-8: byte 0xff at 22\n");
 }
 
 // In headless Chromium, offline: the track on the map and on the profile,

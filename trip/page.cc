@@ -14,179 +14,73 @@
 #include "ieee_rounding.h"
 #include "map.h"
 #include "outbuf.h"
+#include "profile.h"
 #include "trip.h"
 
 namespace {
 
-/* Profile plot area within its view box. */
-const double PLOT_LEFT = 70, PLOT_RIGHT = 20, PLOT_TOP = 20,
-	     PLOT_BOTTOM = 45;
-
-/* Each track's colour, in turn. */
+/* The colours of the tracks with a row of their own in the numbers, in
+ * turn: distinct hues and lightnesses that stand out on the map's and the
+ * profiles' light backgrounds and from the black of routes and labels. */
 const char *const COLOURS[] = {"#d7301f", "#2166ac", "#1a9850", "#762a83",
-			       "#e08214", "#01665e", "#c51b7d", "#4d4d4d"};
+			       "#e08214", "#01665e", "#c51b7d", "#8c510a",
+			       "#4eb3d3", "#9c9a00", "#f781bf", "#66bd63"};
 const size_t NCOLOURS = sizeof COLOURS / sizeof COLOURS[0];
+/* The colour of the other tracks, as the map draws them together. */
+const char OTHERS_COLOUR[] = "#8c8c8c";
 
-/* Tracks drawn in a colour of their own on the map, with their ends
- * marked; the others are drawn together, in grey. */
-const size_t TRACKS_COLOURED = 100;
+static_assert(NCOLOURS == PAGE_TRACK_ROWS, "a colour for each row");
 
-const char *track_colour(size_t track)
+/* The colour of the page's track i (see show_tracks()): one of its own
+ * for each track with a row; NULL for the other tracks, which the map
+ * draws together. */
+const char *track_colour(size_t i)
 {
-	return track < TRACKS_COLOURED ? COLOURS[track % NCOLOURS] : NULL;
+	return i < NCOLOURS ? COLOURS[i] : NULL;
 }
+
+/* The colour of the page's track i in the legend and the tables: the
+ * others' that of the map's grey. */
+const char *swatch_colour(size_t i)
+{
+	return i < NCOLOURS ? COLOURS[i] : OTHERS_COLOUR;
+}
+
+/* Numbers of this magnitude and beyond are no reading (and more digits
+ * than trip_format_fixed() writes): the tables leave them out. */
+const double NUMBER_LIMIT = 1e40;
 
 const char STYLE[] =
     "body{font-family:sans-serif;color:#222;margin:1.5em auto;"
     "max-width:1040px;padding:0 10px}"
     "h1{margin-bottom:0}.day{margin-top:.2em;color:#555}"
+    "h1,h2{overflow:hidden;text-overflow:ellipsis;white-space:nowrap}"
     "svg{display:block;width:100%;height:auto}"
     ".profile{background:#eef2f7;border:1px solid #bbb}"
+    ".profile text{font-family:\"DejaVu Sans\",\"Liberation Sans\",Arial,"
+    "Helvetica,sans-serif}"
     ".axis{stroke:#555;stroke-width:1}.alabel{font-size:13px;fill:#444}"
     ".pline{fill:none;stroke-width:2.5;stroke-linejoin:round}"
     ".extreme{font-size:13px;fill:#222}"
     ".legend{list-style:none;padding:0}.legend li{display:inline-block;"
-    "margin-right:1.5em}.swatch{display:inline-block;width:1.5em;"
+    "margin-right:1.5em;max-width:100%;overflow:hidden;"
+    "text-overflow:ellipsis;white-space:nowrap;vertical-align:top}"
+    ".swatch{display:inline-block;width:1.5em;"
     "height:.35em;vertical-align:middle;margin-right:.4em}"
     ".numbers{overflow-x:auto}table{border-collapse:collapse;"
     "margin:.5em 0 1.5em}th,td{border:1px solid #ccc;padding:.25em .5em;"
-    "text-align:right;white-space:nowrap}th{text-align:left}"
-    "td:first-child{text-align:left;white-space:normal}";
+    "text-align:right;white-space:nowrap}th{text-align:left;"
+    "white-space:normal;vertical-align:bottom}"
+    "td.name{text-align:left;white-space:normal;overflow-wrap:anywhere;"
+    "min-width:8em}.total td{border-top:2px solid #999}";
 
-/* The axis ticks of a profile: every step from the first multiple at or
- * above low up to high. */
-struct axis {
-	double low, high, step;
-	int decimals;
-};
-
-__attribute__((noinline)) struct axis axis_of(double low, double high,
-					      double least_span)
-{
-	[[maybe_unused]] ieee_rounding guard;
-	if (high - low < least_span) {
-		double mid = (low + high) / 2;
-		low = mid - least_span / 2;
-		high = mid + least_span / 2;
-	}
-	double step = round_step(high - low, 5);
-	return axis{low, high, step, decimals_of(step)};
-}
-
-/* The profile of a track with elevations: elevation against the distance
- * along it. */
-__attribute__((noinline)) void put_profile(struct page *pg,
-					   const struct trip_track &t,
-					   const char *colour)
-{
-	[[maybe_unused]] ieee_rounding guard;
-	struct axis ax = axis_of(0, t.distance / 1000, 0.1);
-	/* Room above the highest point and below the lowest for their
-	 * labels. */
-	double span = t.max_ele - t.min_ele;
-	struct axis ay =
-	    axis_of(t.min_ele - 0.1 * span, t.max_ele + 0.12 * span, 20);
-	double w = PAGE_PROFILE_WIDTH - PLOT_LEFT - PLOT_RIGHT,
-	       h = PAGE_PROFILE_HEIGHT - PLOT_TOP - PLOT_BOTTOM;
-	auto px = [&](double km) {
-		return PLOT_LEFT + (km - ax.low) / (ax.high - ax.low) * w;
-	};
-	auto py = [&](double m) {
-		return PLOT_TOP + (ay.high - m) / (ay.high - ay.low) * h;
-	};
-	pg->put("<svg class=\"profile\" xmlns=\"http://www.w3.org/2000/svg\" "
-		"viewBox=\"0 0 " +
-		std::to_string((int)PAGE_PROFILE_WIDTH) + " " +
-		std::to_string((int)PAGE_PROFILE_HEIGHT) +
-		"\" role=\"img\" aria-label=\"elevation profile\">\n"
-		"<g class=\"axis\">");
-	double bottom = PLOT_TOP + h, right = PLOT_LEFT + w;
-	pg->put("<line x1=\"");
-	pg->tenths(PLOT_LEFT);
-	pg->put("\" y1=\"");
-	pg->tenths(bottom);
-	pg->put("\" x2=\"");
-	pg->tenths(right);
-	pg->put("\" y2=\"");
-	pg->tenths(bottom);
-	pg->put("\"/><line x1=\"");
-	pg->tenths(PLOT_LEFT);
-	pg->put("\" y1=\"");
-	pg->tenths(PLOT_TOP);
-	pg->put("\" x2=\"");
-	pg->tenths(PLOT_LEFT);
-	pg->put("\" y2=\"");
-	pg->tenths(bottom);
-	pg->put("\"/></g>\n<g class=\"alabel\">");
-	for (double km = ceil(ax.low / ax.step) * ax.step;
-	     km <= ax.high + ax.step * 1e-9; km += ax.step) {
-		pg->put("<text text-anchor=\"middle\" x=\"");
-		pg->tenths(px(km));
-		pg->put("\" y=\"");
-		pg->tenths(bottom + 18);
-		pg->put("\">");
-		pg->number(km, ax.decimals);
-		pg->put("</text>");
-	}
-	for (double m = ceil(ay.low / ay.step) * ay.step;
-	     m <= ay.high + ay.step * 1e-9; m += ay.step) {
-		pg->put("<text text-anchor=\"end\" x=\"");
-		pg->tenths(PLOT_LEFT - 6);
-		pg->put("\" y=\"");
-		pg->tenths(py(m) + 4);
-		pg->put("\">");
-		pg->number(m, ay.decimals);
-		pg->put("</text>");
-	}
-	pg->put("<text text-anchor=\"end\" x=\"");
-	pg->tenths(right);
-	pg->put("\" y=\"");
-	pg->tenths(bottom + 38);
-	pg->put("\">km</text><text x=\"6\" y=\"");
-	pg->tenths(PLOT_TOP + 4);
-	pg->put("\">m</text></g>\n<polyline class=\"pline\" stroke=\"");
-	pg->put(colour);
-	pg->put("\" points=\"");
-	const struct trip_point *low = NULL, *high = NULL;
-	bool first = true;
-	for (const struct trip_point &p : t.kept) {
-		if (!p.has_ele)
-			continue;
-		if (low == NULL || p.ele < low->ele)
-			low = &p;
-		if (high == NULL || p.ele > high->ele)
-			high = &p;
-		if (!first)
-			pg->put(" ");
-		first = false;
-		pg->xy(px(p.along / 1000), py(p.ele));
-	}
-	pg->put("\"/>\n");
-	for (const struct trip_point *p : {low, high}) {
-		double x = px(p->along / 1000), y = py(p->ele);
-		pg->put("<circle r=\"4\" fill=\"#222\" cx=\"");
-		pg->tenths(x);
-		pg->put("\" cy=\"");
-		pg->tenths(y);
-		pg->put("\"/><text class=\"extreme\" text-anchor=\"");
-		pg->put(x > PLOT_LEFT + w * 0.8 ? "end" : "start");
-		pg->put("\" x=\"");
-		pg->tenths(x > PLOT_LEFT + w * 0.8 ? x - 8 : x + 8);
-		pg->put("\" y=\"");
-		pg->tenths(p == high ? y - 8 : y + 18);
-		pg->put("\">");
-		pg->put(p == high ? "highest " : "lowest ");
-		pg->number(p->ele, 0);
-		pg->put(" m</text>");
-	}
-	pg->put("\n</svg>\n");
-}
-
-/* The text of a number, or "" without a value. */
+/* The text of a number, or "" without a value (or beyond what a table
+ * shows). */
 std::string value(bool has, double v, int decimals, const char *unit)
 {
 	char text[TRIP_TEXT_SIZE];
-	return has ? std::string(trip_format_fixed(v, decimals, text)) + unit
+	return has && fabs(v) < NUMBER_LIMIT
+		   ? std::string(trip_format_fixed(v, decimals, text)) + unit
 		   : "";
 }
 
@@ -198,17 +92,118 @@ std::string when(bool has, int64_t centis, bool duration)
 			  : trip_format_time(centis, text);
 }
 
-/* The numbers of a track, one text a row of the table. */
-std::vector<std::string> numbers_of(const struct trip_track &t)
+/* The longer of two tracks: the one of more distance, then of more points
+ * drawn, then the one earlier in the log (i before j). */
+bool longer(const struct trip_track &a, size_t i, const struct trip_track &b,
+	    size_t j)
 {
+	if (a.distance != b.distance)
+		return a.distance > b.distance;
+	if (a.kept.size() != b.kept.size())
+		return a.kept.size() > b.kept.size();
+	return i < j;
+}
+
+/* The indices of the n longest of tracks[0, end) that pass keep(), in log
+ * order. */
+template <typename Keep>
+std::vector<size_t> longest(const std::vector<struct trip_track> &tracks,
+			    size_t end, size_t n, Keep keep)
+{
+	std::vector<size_t> v;
+	for (size_t i = 0; i < end; i++)
+		if (keep(tracks[i]))
+			v.push_back(i);
+	if (v.size() > n) {
+		std::partial_sort(v.begin(), v.begin() + (ptrdiff_t)n, v.end(),
+				  [&](size_t i, size_t j) {
+					  return longer(tracks[i], i, tracks[j],
+							j);
+				  });
+		v.resize(n);
+		std::sort(v.begin(), v.end());
+	}
+	return v;
+}
+
+/* The tracks with a row of their own among the page's tracks. */
+size_t own_rows(const struct trip_log &log)
+{
+	return std::min(log.tracks.size(), (size_t)PAGE_TRACK_ROWS);
+}
+
+/*
+ * Makes log's tracks the page's: when there are more than
+ * PAGE_TRACK_ROWS, the longest of them, in log order, and after them one
+ * track of all the others, named "N other tracks": their numbers summed
+ * (as trip_add() sums them), their points in order, each track's first
+ * point starting a segment so that no line joins two tracks.
+ */
+void show_tracks(struct trip_log *log)
+{
+	std::vector<struct trip_track> &all = log->tracks;
+	if (all.size() <= PAGE_TRACK_ROWS)
+		return;
+	std::vector<size_t> own =
+	    longest(all, all.size(), PAGE_TRACK_ROWS,
+		    [](const struct trip_track &) { return true; });
+	std::vector<bool> has_row(all.size());
+	for (size_t i : own)
+		has_row[i] = true;
+	std::vector<struct trip_track> shown;
+	struct trip_track others = {};
+	size_t points = 0;
+	for (size_t i = 0; i < all.size(); i++)
+		points += has_row[i] ? 0 : all[i].kept.size();
+	others.kept.reserve(points);
+	for (size_t i = 0; i < all.size(); i++) {
+		if (has_row[i]) {
+			shown.push_back(std::move(all[i]));
+			continue;
+		}
+		trip_add(&others, &all[i]);
+		for (size_t k = 0; k < all[i].kept.size(); k++) {
+			others.kept.push_back(all[i].kept[k]);
+			others.kept.back().starts_segment |=
+			    k == 0 && others.kept.size() > 1;
+		}
+		all[i] = trip_track();
+	}
+	size_t n = all.size() - own.size();
+	others.name = std::to_string(n) + (n == 1 ? " other track" : " other tracks");
+	shown.push_back(std::move(others));
+	all = std::move(shown);
+}
+
+/* A track's name in a table's first column, after its colour. */
+void put_name_cell(struct page *pg, const struct trip_track &t,
+		   const char *colour)
+{
+	pg->put("<td class=\"name\">");
+	if (colour != NULL) {
+		pg->put("<span class=\"swatch\" style=\"background:");
+		pg->put(colour);
+		pg->put("\"></span>");
+	}
+	pg->text(t.name);
+	pg->put("</td>");
+}
+
+/* The numbers of a track in two tables' rows: counts and times, then
+ * distances, speeds and elevations. */
+std::vector<std::string> times_of(const struct trip_track &t)
+{
+	return {std::to_string(t.points),	   std::to_string(t.fixless),
+		std::to_string(t.glitches),	   when(t.has_time, t.start, false),
+		when(t.has_time, t.end, false),	   when(t.has_time, t.duration, true),
+		when(t.has_time, t.moving, true)};
+}
+
+__attribute__((noinline)) std::vector<std::string>
+distances_of(const struct trip_track &t)
+{
+	[[maybe_unused]] ieee_rounding guard;
 	std::vector<std::string> v = {
-	    std::to_string(t.points),
-	    std::to_string(t.fixless),
-	    std::to_string(t.glitches),
-	    when(t.has_time, t.start, false),
-	    when(t.has_time, t.end, false),
-	    when(t.has_time, t.duration, true),
-	    when(t.has_time, t.moving, true),
 	    value(t.has_distance, t.distance / 1000, 2, " km"),
 	    value(t.moving > 0,
 		  t.moving_distance / ((double)t.moving / 100) * 3.6, 1,
@@ -221,50 +216,77 @@ std::vector<std::string> numbers_of(const struct trip_track &t)
 	return v;
 }
 
-/* The numbers of every track, a column each (and the totals' when there
- * are several), a row a number. */
-void put_numbers(struct page *pg, const struct trip_log &log)
+/* A table of a row per track of the page (and one of all of them when
+ * there are several), of the headings and the cells of numbers(). */
+template <typename Numbers>
+void put_table(struct page *pg, const struct trip_log &log,
+	       const std::vector<const char *> &headings, Numbers numbers)
 {
-	static const char *const ROWS[] = {
-	    "Points",	      "Without a fix",	"Glitches",
-	    "Start (UTC)",    "End (UTC)",	"Duration",
-	    "Moving time",    "Distance",	"Average moving speed",
-	    "Highest speed",  "Lowest elevation", "Highest elevation",
-	    "Climb",	      "Descent",	"Raw climb",
-	    "Raw descent"};
-	if (log.tracks.empty())
-		return;
-	std::vector<std::vector<std::string>> columns;
+	pg->put("<div class=\"numbers\"><table>\n<tr><th>Track</th>");
+	for (const char *h : headings)
+		pg->put(std::string("<th>") + h + "</th>");
+	pg->put("</tr>\n");
 	struct trip_track total = {};
-	pg->put("<h2>Numbers</h2>\n<div class=\"numbers\"><table>\n<tr>"
-		"<th></th>");
 	for (size_t i = 0; i < log.tracks.size(); i++) {
 		const struct trip_track &t = log.tracks[i];
-		pg->put("<th><span class=\"swatch\" style=\"background:");
-		pg->put(COLOURS[i % NCOLOURS]);
-		pg->put("\"></span>");
-		pg->text(t.name);
-		pg->put("</th>");
-		columns.push_back(numbers_of(t));
+		pg->put("<tr>");
+		put_name_cell(pg, t, swatch_colour(i));
+		for (const std::string &c : numbers(t))
+			pg->put("<td>" + c + "</td>");
+		pg->put("</tr>\n");
 		trip_add(&total, &t);
 	}
 	if (log.tracks.size() > 1) {
-		pg->put("<th>All tracks</th>");
-		columns.push_back(numbers_of(total));
-	}
-	pg->put("</tr>\n");
-	for (size_t row = 0; row < sizeof ROWS / sizeof ROWS[0]; row++) {
-		pg->put("<tr><th>");
-		pg->put(ROWS[row]);
-		pg->put("</th>");
-		for (const std::vector<std::string> &c : columns)
-			pg->put("<td>" + c[row] + "</td>");
+		total.name = "All tracks";
+		pg->put("<tr class=\"total\">");
+		put_name_cell(pg, total, NULL);
+		for (const std::string &c : numbers(total))
+			pg->put("<td>" + c + "</td>");
 		pg->put("</tr>\n");
 	}
-	pg->put("</table></div>\n<p>Distances are geodesics on the WGS84 "
+	pg->put("</table></div>\n");
+}
+
+/* The numbers of the page's tracks, a row each. */
+void put_numbers(struct page *pg, const struct trip_log &log)
+{
+	if (log.tracks.empty())
+		return;
+	pg->put("<h2>Numbers</h2>\n");
+	put_table(pg, log,
+		  {"Points", "Without a fix", "Glitches", "Start (UTC)",
+		   "End (UTC)", "Duration", "Moving time"},
+		  times_of);
+	put_table(pg, log,
+		  {"Distance", "Average moving speed", "Highest speed",
+		   "Lowest elevation", "Highest elevation", "Climb", "Descent",
+		   "Raw climb", "Raw descent"},
+		  distances_of);
+	pg->put("<p>Distances are geodesics on the WGS84 "
 		"ellipsoid; moving time counts the steps faster than 1 km/h; "
 		"climb and descent count the changes of at least 10 m between "
 		"turning points, the raw sums every change.</p>\n");
+}
+
+/* The elevation profiles of the longest of the tracks with a row, in log
+ * order, after a word that there are more where there are. */
+void put_profiles(struct page *pg, const struct trip_log &log)
+{
+	std::vector<size_t> drawn = longest(log.tracks, own_rows(log),
+					    PAGE_PROFILES, trip_profile_drawable);
+	size_t drawable = 0;
+	for (const struct trip_track &t : log.tracks)
+		drawable += trip_profile_drawable(t);
+	if (drawable > drawn.size())
+		pg->put("<p>Elevation profiles of the " +
+			std::to_string(drawn.size()) +
+			" longest tracks.</p>\n");
+	for (size_t i : drawn) {
+		pg->put("<h2>Elevation: ");
+		pg->text(log.tracks[i].name);
+		pg->put("</h2>\n");
+		trip_put_profile(pg, log.tracks[i], track_colour(i));
+	}
 }
 
 void put_places(struct page *pg, const struct trip_log &log)
@@ -273,7 +295,7 @@ void put_places(struct page *pg, const struct trip_log &log)
 		pg->put("<h2>Waypoints</h2>\n<table>\n<tr><th>Name</th><th>"
 			"Latitude</th><th>Longitude</th></tr>\n");
 		for (const struct trip_waypoint &w : log.waypoints) {
-			pg->put("<tr><td>");
+			pg->put("<tr><td class=\"name\">");
 			pg->text(w.name);
 			pg->put("</td><td>");
 			pg->number(w.lat, 6);
@@ -287,7 +309,7 @@ void put_places(struct page *pg, const struct trip_log &log)
 		pg->put("<h2>Routes</h2>\n<table>\n<tr><th>Name</th><th>Number"
 			"</th><th>Points</th><th>Length</th></tr>\n");
 		for (const struct trip_route &r : log.routes) {
-			pg->put("<tr><td>");
+			pg->put("<tr><td class=\"name\">");
 			pg->text(r.name);
 			pg->put("</td><td>" + std::to_string(r.number) +
 				"</td><td>" + std::to_string(r.points.size()) +
@@ -331,7 +353,7 @@ void put_page(struct page *pg, const struct trip_log &log)
 	pg->put("<ul class=\"legend\">");
 	for (size_t i = 0; i < log.tracks.size(); i++) {
 		pg->put("<li><span class=\"swatch\" style=\"background:");
-		pg->put(COLOURS[i % NCOLOURS]);
+		pg->put(swatch_colour(i));
 		pg->put("\"></span>");
 		pg->text(log.tracks[i].name);
 		pg->put("</li>");
@@ -340,15 +362,7 @@ void put_page(struct page *pg, const struct trip_log &log)
 		pg->put("<li>- - - routes</li>");
 	pg->put("</ul>\n");
 	trip_put_map_link(pg, log);
-	for (size_t i = 0; i < log.tracks.size(); i++) {
-		const struct trip_track &t = log.tracks[i];
-		if (!t.has_ele)
-			continue;
-		pg->put("<h2>Elevation: ");
-		pg->text(t.name);
-		pg->put("</h2>\n");
-		put_profile(pg, t, COLOURS[i % NCOLOURS]);
-	}
+	put_profiles(pg, log);
 	put_numbers(pg, log);
 	put_places(pg, log);
 	pg->put("</body>\n</html>\n");
@@ -363,6 +377,7 @@ int trip_write_page(struct pdb *db, int fd)
 		struct trip_log log;
 		if (trip_read(db, &log) < 0)
 			throw std::bad_alloc();
+		show_tracks(&log);
 		put_page(&pg, log);
 	} catch (const std::bad_alloc &) {
 		fprintf(stderr, "trip_write_page: out of memory\n");

@@ -4,13 +4,21 @@
  * offline, with nothing to fetch and no script.  It holds the log's name
  * and first day; a map of every track, route and waypoint, with a
  * graticule and a scale bar, in a projection that suits the trip (map.h);
- * each track's elevation profile against the distance along it; and the
- * numbers of trip.h in tables.
+ * the elevation profiles of the longest tracks (profile.h); and the
+ * numbers of trip.h in tables, a row a track.
  */
 #ifndef TRIP_PAGE_H
 #define TRIP_PAGE_H
 
 #include "pdb.h"
+
+/* Tracks with a row of their own in the page's numbers, a colour of their
+ * own and a place in the legend: the longest, when a log has more; the
+ * others share one row, one grey and one entry. */
+enum { PAGE_TRACK_ROWS = 12 };
+/* Tracks with an elevation profile: the longest of those with a row that
+ * have elevations. */
+enum { PAGE_PROFILES = 5 };
 
 /* The map's and the profiles' view boxes (SVG units). */
 enum { PAGE_MAP_WIDTH = 1000, PAGE_MAP_HEIGHT = 700 };
