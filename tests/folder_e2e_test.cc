@@ -419,4 +419,112 @@ TEST_F(Folder, FifoOutputIsNeverRead)
 	EXPECT_EQ(through, csv);
 }
 
+// Each fault below was found by trying to break the folder mode and the
+// refusal to export over a database; each test fails until it is fixed.
+
+// An input named on the command line is never replaced by the output of
+// another input of the same run (as a single run refuses an output that
+// is its input): "trkexport track -t . *" in a folder holding x.pdb and
+// the user's own x.gpx.
+TEST_F(Folder, AnInputIsNeverReplacedByTheOutputOfAnother)
+{
+	write_file(dir / "Backup/x.pdb", log_of(2));
+	const std::string mine = "<?xml version=\"1.0\"?>\n<gpx/>\n";
+	write_file(dir / "Backup/x.gpx", mine);
+	for (const auto &order :
+	     {std::vector<std::string>{"x.gpx", "x.pdb"},
+	      std::vector<std::string>{"x.pdb", "x.gpx"}}) {
+		SCOPED_TRACE(order[0]);
+		run::Result r = run::program(
+		    {TRKEXPORT, "track", "-t", ".", order[0], order[1]},
+		    dir / "Backup");
+		EXPECT_EQ(r.status, 1);
+		EXPECT_EQ(read_file(dir / "Backup/x.gpx"), mine);
+	}
+}
+
+// A FIFO in DIR that has an output's name must not stop the run: the
+// other logs are still written and the run ends.  (timeout ends the run
+// that waits for a reader; its status 124 is the fault.)
+TEST_F(Folder, AFifoInTheDirectoryNeverBlocksTheRun)
+{
+	write_file(dir / "a.pdb", log_of(1));
+	write_file(dir / "b.pdb", log_of(2));
+	ASSERT_EQ(mkfifo((dir / "out/a.gpx").c_str(), 0600), 0);
+	run::Result r = run::program(
+	    {"/usr/bin/timeout", "5", TRKEXPORT, "gpx", "-t", "out", "a.pdb", "b.pdb"},
+	    dir.path());
+	EXPECT_NE(r.status, 124);
+	EXPECT_EQ(read_file(dir / "out/b.gpx"), single("gpx", "b.pdb"));
+}
+
+// A MapSend file whose first points are a receiver's no-fix reports
+// (0,0 without a time) is full of zeros where a Palm database has its
+// offsets and count, and was taken for a database: an export could not
+// replace its own earlier output, in either form.
+TEST_F(Folder, AnEarlierMapSendExportIsNoDatabase)
+{
+	const std::string nofix =
+	    "$PMGNTRK,0000.0000,N,00000.0000,E,00000,M,,V,,";
+	std::vector<std::string> records(5, nofix + '\0');
+	for (int i = 0; i < 3; i++)
+		records.push_back(std::string(FULL) + '\0');
+	write_file(dir / "a.pdb", pdbfile::track_log(records));
+	for (int pass = 0; pass < 2; pass++) {
+		SCOPED_TRACE(pass);
+		run::Result r = trk({"mapsend", "a.pdb", "a.trk"});
+		EXPECT_EQ(r.status, 0);
+		EXPECT_EQ(r.err, "");
+		r = trk({"mapsend", "-t", "out", "a.pdb"});
+		EXPECT_EQ(r.status, 0);
+		EXPECT_EQ(r.err, "");
+	}
+}
+
+// A writer's warning in the folder mode names the file it is about: with
+// several logs, "route 1 ..." alone tells no one which log lacks the
+// waypoint.
+TEST_F(Folder, EveryLineOfAFolderRunNamesItsFile)
+{
+	const std::vector<std::string> records = {
+	    std::string("$PMGNWPL,4730.000,N,01015.000,W,0003000,F,Peak One,"
+			"a comment,a*0F") + '\0',
+	    std::string("$PMGNRTE,1,1,c,1,Ridge,Nowhere,a*00") + '\0',
+	    std::string(FULL) + '\0'};
+	write_file(dir / "r.pdb", pdbfile::track_log(records));
+	write_file(dir / "s.pdb", log_of(1));
+	run::Result r = trk({"gpx", "-t", "out", "r.pdb", "s.pdb"});
+	EXPECT_EQ(r.status, 0);
+	EXPECT_NE(r.err, "");
+	size_t start = 0;
+	while (start < r.err.size()) {
+		size_t end = r.err.find('\n', start);
+		std::string line = r.err.substr(start, end - start);
+		EXPECT_TRUE(line.find("\"r.pdb\"") != std::string::npos ||
+			    line.find("\"out/r.gpx\"") != std::string::npos)
+		    << line;
+		start = end == std::string::npos ? r.err.size() : end + 1;
+	}
+}
+
+// /dev/stdout that is a file opened for appending (">> all.csv", or a
+// group's "{ ...; } > all.csv") is written in place, as a terminal or a
+// pipe is: replacing the file it names loses what it held.
+TEST_F(Folder, StandardOutputAppendedToAFileKeepsWhatItHeld)
+{
+	write_file(dir / "a.pdb", log_of(2));
+	const std::string csv = single("csv", "a.pdb");
+	write_file(dir / "all.csv", EARLIER);
+	run::Result r = run::program(
+	    {"/bin/sh", "-c",
+	     "\"$0\" csv a.pdb /dev/stdout >> all.csv && "
+	     "{ echo head; \"$0\" csv a.pdb /dev/stdout; echo foot; } "
+	     "> group.csv",
+	     TRKEXPORT},
+	    dir.path());
+	EXPECT_EQ(r.status, 0);
+	EXPECT_EQ(read_file(dir / "all.csv"), EARLIER + csv);
+	EXPECT_EQ(read_file(dir / "group.csv"), "head\n" + csv + "foot\n");
+}
+
 }  // namespace
