@@ -4,6 +4,7 @@
 #include <errno.h>
 #include <fcntl.h>
 #include <stdio.h>
+#include <stdlib.h>
 #include <string.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -210,25 +211,95 @@ static int put_in_place(struct batch *b)
 	return result;
 }
 
+/* The files of the run's inputs, by device and inode: no output replaces
+ * one of them. */
+typedef std::vector<std::pair<dev_t, ino_t>> file_ids;
+
+static file_ids ids_of(char *const *files, size_t count)
+{
+	file_ids ids;
+	struct stat st;
+	for (size_t i = 0; i < count; i++)
+		if (stat(files[i], &st) == 0)
+			ids.emplace_back(st.st_dev, st.st_ino);
+	std::sort(ids.begin(), ids.end());
+	return ids;
+}
+
+/* Why output may not be written, or null: it is a Palm database, one of
+ * the run's inputs, or no regular file (a FIFO there would wait for a
+ * reader). */
+static const char *refusal(const char *output, const file_ids &inputs)
+{
+	struct stat st;
+	if (stat(output, &st) < 0)
+		return NULL;
+	if (std::binary_search(inputs.begin(), inputs.end(),
+			       std::make_pair(st.st_dev, st.st_ino)))
+		return "is one of the files exported; not replaced";
+	if (!S_ISREG(st.st_mode))
+		return "not a regular file; not replaced";
+	if (is_palm_database(output))
+		return "is a Palm database; not replaced";
+	return NULL;
+}
+
+/*
+ * Runs the writer on db into fd with what it says on standard error
+ * gathered, then tells each of its lines after label, so that with many
+ * logs every line names its file.  Returns the writer's result.
+ */
+static int run_writer(const struct export_format *format, struct pdb *db,
+		      int fd, const std::string &label)
+{
+	char *said = NULL;
+	size_t size = 0;
+	FILE *gathered = open_memstream(&said, &size);
+	if (gathered == NULL)
+		return format->writer(db, fd);
+	FILE *saved = stderr;
+	stderr = gathered;
+	int result = format->writer(db, fd);
+	stderr = saved;
+	fclose(gathered);
+	for (char *line = said; line != NULL && *line != '\0';) {
+		char *end = strchr(line, '\n');
+		if (end != NULL)
+			*end = '\0';
+		fprintf(stderr, "%s: %s\n", label.c_str(), line);
+		line = end != NULL ? end + 1 : NULL;
+	}
+	free(said);
+	return result;
+}
+
 /*
  * Writes db to output as a single run would, into the batch, which must
- * have room.  Returns 0, or -1 after a line.
+ * have room; where descriptors run out, the batch is put in place first.
+ * Returns 0, or -1 after a line.
  */
 static int write_log(const struct export_format *format, struct pdb *db,
-		     const char *output, struct batch *b)
+		     const char *output, const file_ids &inputs,
+		     struct batch *b, int *status)
 {
-	if (is_palm_database(output)) {
-		tell(format, output, "is a Palm database; not replaced");
+	const char *why = refusal(output, inputs);
+	if (why != NULL) {
+		tell(format, output, why);
 		return -1;
 	}
 	struct written_output &w = b->outputs[b->count];
 	w.label = format->prog + (": " + quoted_name(output));
-	if (replace_open(&w.out, output, 0600) < 0) {
+	int fd = replace_open(&w.out, output, 0600);
+	if (fd < 0 && errno == EMFILE && b->count > 0) {
+		if (put_in_place(b) < 0)
+			*status = 1;
+		return write_log(format, db, output, inputs, b, status);
+	}
+	if (fd < 0) {
 		tell(format, output, strerror(errno));
 		return -1;
 	}
-	/* A writer tells of its failure without the file's name. */
-	if (format->writer(db, w.out.fd) != 0) {
+	if (run_writer(format, db, w.out.fd, w.label) != 0) {
 		tell(format, output, "not written");
 		close_output(&w.out, -1, w.label.c_str(), false);
 		return -1;
@@ -246,6 +317,7 @@ int export_to_folder(const struct export_format *format, const char *dir,
 	    count_clashes(format, dir, files, count) > 0)
 		return 1;
 	struct batch b = {std::vector<written_output>(BATCH_SIZE), 0};
+	file_ids inputs = ids_of(files, count);
 	int status = 0;
 	for (size_t i = 0; i < count; i++) {
 		bool failed;
@@ -259,7 +331,8 @@ int export_to_folder(const struct export_format *format, const char *dir,
 			status = 1;
 		std::string output =
 		    join(dir, folder_output_base(files[i], format->ext));
-		if (write_log(format, db, output.c_str(), &b) < 0)
+		if (write_log(format, db, output.c_str(), inputs, &b,
+			      &status) < 0)
 			status = 1;
 		else if (hook != NULL)
 			hook->written(hook->context, files[i], output.c_str(),

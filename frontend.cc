@@ -39,6 +39,23 @@ struct pdb *read_quietly(int fd)
 	return db;
 }
 
+/* Where a database's header holds its type and creator codes. */
+enum { CODES_AT = 60, CODES_SIZE = 8 };
+
+/* Whether the first bytes of a file are a Palm database's header: a name
+ * that ends within its field, and type and creator codes of printable
+ * characters, as every application's are.  A damaged database still has
+ * one; an export (text, or a MapSend file's numbers) has none. */
+static bool palm_header(const unsigned char *head)
+{
+	if (memchr(head, '\0', PDB_NAME_SIZE) == NULL)
+		return false;
+	for (size_t i = CODES_AT; i < CODES_AT + CODES_SIZE; i++)
+		if (head[i] < 0x20 || head[i] > 0x7E)
+			return false;
+	return true;
+}
+
 bool is_palm_database(const char *path)
 {
 	struct stat st;
@@ -48,13 +65,12 @@ bool is_palm_database(const char *path)
 	/* Not blocking: the name may have become a FIFO since. */
 	int fd = open(path, O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
 	if (fd < 0)
-		return false;
-	struct pdb *db = NULL;
-	if (fstat(fd, &st) == 0 && S_ISREG(st.st_mode))
-		db = read_quietly(fd);
+		return true; /* a file that cannot be checked is kept */
+	unsigned char head[PDB_INDEX_START];
+	bool database = fstat(fd, &st) == 0 && S_ISREG(st.st_mode) &&
+			pread(fd, head, sizeof head, 0) == (ssize_t)sizeof head &&
+			palm_header(head);
 	close(fd);
-	bool database = db != NULL;
-	free_pdb(db);
 	return database;
 }
 

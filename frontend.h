@@ -40,12 +40,13 @@ bool is_track_log(const struct pdb *db);
 struct pdb *read_quietly(int fd);
 
 /*
- * True when path names an existing regular file that the library reads
- * as a Palm database, which no export replaces.  Only a regular file of
- * at least the size of a database's headers is opened (read-only, never
- * waiting): a FIFO, a terminal or a device is never read.  A missing file,
- * one that cannot be opened and one that does not read are no database;
- * nothing is printed.
+ * True when path names an existing regular file that begins as a Palm
+ * database does (a name ending within its field, printable type and
+ * creator codes), which no export replaces, even damaged.  Only a regular
+ * file of at least the size of a database's headers is opened (read-only,
+ * never waiting): a FIFO, a terminal or a device is never read.  One that
+ * cannot be opened to check is taken for a database, so that it is kept.
+ * A missing file and a shorter one are none.  Nothing is printed.
  */
 bool is_palm_database(const char *path);
 

@@ -61,7 +61,8 @@ static const char *target_option(const char *arg)
 		return NULL;
 	const char *name = arg + 2;
 	size_t len = strcspn(name, "=");
-	if (len > strlen(TARGET_LONG) || strncmp(name, TARGET_LONG, len) != 0)
+	if (len == 0 || len > strlen(TARGET_LONG) ||
+	    strncmp(name, TARGET_LONG, len) != 0)
 		return NULL;
 	return name[len] == '=' ? name + len + 1 : "";
 }

@@ -130,6 +130,26 @@ static bool copy_owner(int fd, const struct stat *st)
 	       fchown(fd, (uid_t)-1, st->st_gid) == 0;
 }
 
+/*
+ * The descriptor, standard output or error, whose file a name of the
+ * system's (/dev/stdout, /dev/fd/1, /proc/self/fd/1) is, when that file is
+ * a regular one; else -1.  The shell may have opened it for appending, or
+ * written to it before: through the descriptor, what it holds stays.
+ */
+static int standard_stream(const char *path)
+{
+	if (strncmp(path, "/dev/", 5) != 0 && strncmp(path, "/proc/", 6) != 0)
+		return -1;
+	struct stat named, st;
+	if (stat(path, &named) < 0 || !S_ISREG(named.st_mode))
+		return -1;
+	for (int fd = STDOUT_FILENO; fd <= STDERR_FILENO; fd++)
+		if (fstat(fd, &st) == 0 && st.st_dev == named.st_dev &&
+		    st.st_ino == named.st_ino)
+			return fd;
+	return -1;
+}
+
 int replace_open(struct replace_file *rf, const char *path, mode_t mode)
 {
 	struct stat st;
@@ -137,6 +157,11 @@ int replace_open(struct replace_file *rf, const char *path, mode_t mode)
 	rf->in_place = 1;
 	rf->renamed = 0;
 	rf->temp[0] = '\0';
+	int standard = standard_stream(path);
+	if (standard >= 0) {
+		rf->fd = fcntl(standard, F_DUPFD_CLOEXEC, 0);
+		return rf->fd;
+	}
 	if (resolve(path, rf->target) == 0 &&
 	    replaceable(rf->target, &st, &exists)) {
 		rf->fd = create_temp(rf, exists ? 0600 : mode);

@@ -13,7 +13,10 @@
  *
  * Everything else is written in place, truncated first: standard output,
  * a FIFO, a terminal or other special file, and a regular file in a
- * directory where no new file can be made.
+ * directory where no new file can be made.  A name of the process's own
+ * standard output or error (/dev/stdout) that is a regular file is written
+ * through that descriptor, where it stands, not truncated: a file that the
+ * shell opened for appending keeps what it held.
  */
 #ifndef COMMON_REPLACE_H
 #define COMMON_REPLACE_H

@@ -22,12 +22,26 @@ void pdb_SetMessageSink(pdb_message_sink new_sink, void *context)
 	sink_context = new_sink != NULL ? context : NULL;
 }
 
+/* The text on standard error, its control characters other than line
+ * ends and tabs (a database's name may hold any byte) as \xHH, so that
+ * no message can work a terminal. */
+static void print_text(const char *text)
+{
+	for (const unsigned char *c = (const unsigned char *)text; *c != '\0';
+	     c++) {
+		if ((*c < 0x20 && *c != '\n' && *c != '\t') || *c == 0x7F)
+			fprintf(stderr, "\\x%02x", *c);
+		else
+			fputc(*c, stderr);
+	}
+}
+
 static void deliver(const char *text)
 {
 	if (sink != NULL)
 		sink(sink_context, text);
 	else
-		fputs(text, stderr);
+		print_text(text);
 }
 
 void wexlar_report(const char *format, ...)

@@ -308,8 +308,8 @@ TEST_F(Folder, FailedOutputsKeepWhatTheyHeld)
 	};
 	const std::string io = ": Input/output error\n";
 	const std::vector<Row> rows = {
-	    {"", "write: File too large\ntrkexport: \"out/big.csv\": not "
-		 "written\n",
+	    {"", "trkexport: \"out/big.csv\": write: File too large\n"
+		 "trkexport: \"out/big.csv\": not written\n",
 	     small},
 	    {"fsync",
 	     "trkexport: \"out/big.csv\": fsync" + io +
