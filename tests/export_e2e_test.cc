@@ -167,6 +167,10 @@ TEST_F(Export, BadInputsFailAndLeaveTheOutputAlone)
 	rs.attributes = 1;  // resources under the track log's codes
 	rs.entries = {{std::string(FULL) + '\0', 0, 1, 0x44415441}};
 	pdbfile::write_file(dir / "resources", pdbfile::build(rs));
+	// Cut in its record list, named to work a terminal.
+	std::string evil = pdbfile::track_log({"x", "y"});
+	evil.replace(0, 9, "evil\x1b[31m");
+	pdbfile::write_file(dir / "evil", evil.substr(0, 80));
 	struct Case {
 		std::string input, out, err;
 	};
@@ -183,6 +187,11 @@ TEST_F(Export, BadInputsFailAndLeaveTheOutputAlone)
 	    {dir / "other", NOT_WEXLAR, ""},
 	    {dir / "type", NOT_WEXLAR, ""},
 	    {dir / "resources", NOT_WEXLAR, ""},
+	    {dir / "evil", UNREADABLE,
+	     "LoadRecIndex: error reading record index entry for "
+	     "\"evil\\x1b[31m\" (8 bytes): 2.\n"
+	     "read: unexpected end of file\n"
+	     "Can't read record index for \"evil\\x1b[31m\".\n"},
 	};
 	pdbfile::write_file(out, "previous");
 	for (const Case &c : cases) {
