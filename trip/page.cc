@@ -46,6 +46,18 @@ const char *swatch_colour(size_t i)
 	return i < NCOLOURS ? COLOURS[i] : OTHERS_COLOUR;
 }
 
+/* How the numbers are found, in short (trkinfo's manual page says it in
+ * full). */
+const char NUMBERS_NOTE[] =
+    "<p>Distances are geodesics on the WGS84 ellipsoid between the points "
+    "that move: a step moves when the way made good over ten seconds is "
+    "faster than 1 km/h, so a standing receiver's jitter adds nothing. "
+    "Glitches, points the track cannot have reached at its own pace, are "
+    "left out. The highest speed is kept up for at least 30 s. Climb and "
+    "descent count the rises and falls that the altitudes' own noise, "
+    "measured in the track, cannot make; the raw sums count every "
+    "change.</p>\n";
+
 /* Numbers of this magnitude and beyond are no reading (and more digits
  * than trip_format_fixed() writes): the tables leave them out. */
 const double NUMBER_LIMIT = 1e40;
@@ -262,10 +274,7 @@ void put_numbers(struct page *pg, const struct trip_log &log)
 		   "Lowest elevation", "Highest elevation", "Climb", "Descent",
 		   "Raw climb", "Raw descent"},
 		  distances_of);
-	pg->put("<p>Distances are geodesics on the WGS84 "
-		"ellipsoid; moving time counts the steps faster than 1 km/h; "
-		"climb and descent count the changes of at least 10 m between "
-		"turning points, the raw sums every change.</p>\n");
+	pg->put(NUMBERS_NOTE);
 }
 
 /* The elevation profiles of the longest of the tracks with a row, in log
