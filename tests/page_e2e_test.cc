@@ -274,6 +274,37 @@ TEST_F(Page, LargestLog)
 	EXPECT_EQ(vertices, 65535u);
 }
 
+// However the largest log's records are split, into waypoints or into
+// segments of one track, its page stays within 4,000,000 bytes.
+TEST_F(Page, LargestLogsOfWaypointsOrSegments)
+{
+	struct Row {
+		const char *what;
+		std::vector<std::string> records;
+	} rows[] = {
+	    {"65535 waypoints", {}},
+	    {"65535 points, a new segment every two", {}},
+	};
+	Sequence random;
+	for (int i = 0; i < 65535; i++) {
+		char name[40];
+		snprintf(name, sizeof name, "Waypoint %05d by the road", i);
+		rows[0].records.push_back(waypoint(47 + random.next() * 0.2,
+						   10 + random.next() * 0.3,
+						   name));
+		// A point naming its track right after one that names none
+		// starts a new segment.
+		rows[1].records.push_back(point(47.0 + i * 1e-5,
+						10.0 + (i % 2000) * 1e-5,
+						500 + i % 300, i,
+						i % 2 ? "" : "A"));
+	}
+	for (const Row &r : rows) {
+		SCOPED_TRACE(r.what);
+		EXPECT_LE(page_of(r.records).size(), 4000000u);
+	}
+}
+
 // Profiles of odd tracks: metres along a short one, a flat one labelled
 // once, elevations no place has left out, every label inside its plot.
 TEST_F(Page, ProfilesOfOddTracks)
@@ -485,7 +516,7 @@ TEST_F(Page, TextsNeverCollideInABrowser)
 	    "Kapelle St. Martin"};
 	Sequence random;
 	std::vector<std::string> crowd, country, east, pole, world, across,
-	    tiny, fifty;
+	    tiny, fifty, at_start;
 	for (int i = 0; i < 400; i++) {
 		char name[40];
 		snprintf(name, sizeof name, "WP%03d %s", i, KINDS[i % 7]);
@@ -500,6 +531,8 @@ TEST_F(Page, TextsNeverCollideInABrowser)
 				     900 + i, 7 * 3600 + 30 * i));
 	east.push_back(waypoint(47.459, 11.0195,
 				"Gasthof zur schoenen Aussicht am Berg"));
+	at_start.assign(east.begin(), east.begin() + 40);
+	at_start.push_back(waypoint(47.42, 10.98, "Parking"));
 	for (int i = 0; i <= 72; i++)
 		pole.push_back(point(89.5, -180.0 + 5 * (i % 72), 2800 + i, i * 60,
 				     "circle"));
@@ -533,6 +566,7 @@ TEST_F(Page, TextsNeverCollideInABrowser)
 	    {"400 waypoints in 20 km", crowd, 36},
 	    {"80 places over a country", country, 60},
 	    {"a long name at the east edge", east, 1},
+	    {"a waypoint at the track's start", at_start, 1},
 	    {"the pole", pole, 0},
 	    {"the world", world, 3},
 	    {"the antimeridian", across, 2},
