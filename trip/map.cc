@@ -959,23 +959,30 @@ void take_markers(class label_space *taken, const struct trip_log &log,
 }
 
 /* Where a waypoint's label may go around its marker at s, best first:
- * right, left, the four corners, above, below. */
+ * right, left, the four corners, above, below; then the same farther out,
+ * clear of a track's start or end marker on the same place. */
 __attribute__((noinline)) std::vector<struct label>
 waypoint_candidates(const struct spot &s)
 {
 	[[maybe_unused]] ieee_rounding guard;
 	const double a = text_ascent(WAYPOINT_PX),
-		     d = text_descent(WAYPOINT_PX);
-	const double side = WAYPOINT_RADIUS + MARKER_ROOM,
-		     corner = WAYPOINT_RADIUS, mid = s.y + (a - d) / 2;
-	return {label{s.x + side, mid, ANCHOR_START},
-		label{s.x - side, mid, ANCHOR_END},
-		label{s.x + corner, s.y - corner - d - 1, ANCHOR_START},
-		label{s.x + corner, s.y + corner + a + 1, ANCHOR_START},
-		label{s.x - corner, s.y - corner - d - 1, ANCHOR_END},
-		label{s.x - corner, s.y + corner + a + 1, ANCHOR_END},
-		label{s.x, s.y - side - d, ANCHOR_MIDDLE},
-		label{s.x, s.y + side + a, ANCHOR_MIDDLE}};
+		     d = text_descent(WAYPOINT_PX), mid = s.y + (a - d) / 2;
+	std::vector<struct label> at;
+	for (double corner : {WAYPOINT_RADIUS, START_RADIUS + 2}) {
+		const double side = corner + MARKER_ROOM;
+		at.insert(at.end(),
+			  {label{s.x + side, mid, ANCHOR_START},
+			   label{s.x - side, mid, ANCHOR_END},
+			   label{s.x + corner, s.y - corner - d - 1,
+				 ANCHOR_START},
+			   label{s.x + corner, s.y + corner + a + 1,
+				 ANCHOR_START},
+			   label{s.x - corner, s.y - corner - d - 1, ANCHOR_END},
+			   label{s.x - corner, s.y + corner + a + 1, ANCHOR_END},
+			   label{s.x, s.y - side - d, ANCHOR_MIDDLE},
+			   label{s.x, s.y + side + a, ANCHOR_MIDDLE}});
+	}
+	return at;
 }
 
 void put_waypoints(struct page *pg, const struct trip_log &log,
@@ -1006,12 +1013,12 @@ void put_waypoints(struct page *pg, const struct trip_log &log,
 		for (double widest : {LABEL_WIDEST, LABEL_NARROW}) {
 			std::string text = label_fitted(log.waypoints[i].name,
 							widest, WAYPOINT_PX);
-			if (trip_utf8(text).empty())
+			std::string shown = trip_utf8(text);
+			if (shown.find_first_not_of(' ') == std::string::npos)
 				break;
 			if (taken->place(at, text_width(text, WAYPOINT_PX),
 					 WAYPOINT_PX, &chosen)) {
-				put_label(&texts, "wlabel", chosen,
-					  trip_utf8(text));
+				put_label(&texts, "wlabel", chosen, shown);
 				break;
 			}
 		}

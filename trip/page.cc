@@ -84,7 +84,8 @@ const char STYLE[] =
     "text-align:right;white-space:nowrap}th{text-align:left;"
     "white-space:normal;vertical-align:bottom}"
     "td.name{text-align:left;white-space:normal;overflow-wrap:anywhere;"
-    "min-width:8em}.total td{border-top:2px solid #999}";
+    "min-width:8em}.total td{border-top:2px solid #999}"
+    ".more{overflow-wrap:anywhere}";
 
 /* The text of a number, or "" without a value (or beyond what a table
  * shows). */
@@ -298,12 +299,33 @@ void put_profiles(struct page *pg, const struct trip_log &log)
 	}
 }
 
+/* The names of the waypoints after the first rows, which have none of
+ * their own, so that a log of tens of thousands still names them all. */
+void put_more_waypoints(struct page *pg, const struct trip_log &log,
+			size_t rows)
+{
+	if (rows == log.waypoints.size())
+		return;
+	pg->put("<p class=\"more\">" +
+		std::to_string(log.waypoints.size() - rows) +
+		" more waypoints (their places are in trkexport gpx): ");
+	for (size_t i = rows; i < log.waypoints.size(); i++) {
+		if (i > rows)
+			pg->put(", ");
+		pg->text(log.waypoints[i].name);
+	}
+	pg->put("</p>\n");
+}
+
 void put_places(struct page *pg, const struct trip_log &log)
 {
 	if (!log.waypoints.empty()) {
 		pg->put("<h2>Waypoints</h2>\n<table>\n<tr><th>Name</th><th>"
 			"Latitude</th><th>Longitude</th></tr>\n");
-		for (const struct trip_waypoint &w : log.waypoints) {
+		size_t rows = std::min(log.waypoints.size(),
+				       (size_t)PAGE_WAYPOINT_ROWS);
+		for (size_t i = 0; i < rows; i++) {
+			const struct trip_waypoint &w = log.waypoints[i];
 			pg->put("<tr><td class=\"name\">");
 			pg->text(w.name);
 			pg->put("</td><td>");
@@ -313,6 +335,7 @@ void put_places(struct page *pg, const struct trip_log &log)
 			pg->put("</td></tr>\n");
 		}
 		pg->put("</table>\n");
+		put_more_waypoints(pg, log, rows);
 	}
 	if (!log.routes.empty()) {
 		pg->put("<h2>Routes</h2>\n<table>\n<tr><th>Name</th><th>Number"

@@ -20,6 +20,10 @@ enum { PAGE_TRACK_ROWS = 12 };
  * have elevations. */
 enum { PAGE_PROFILES = 5 };
 
+/* Waypoints with a row of their own, name and place, in the page's table;
+ * the names of the others follow it in one paragraph. */
+enum { PAGE_WAYPOINT_ROWS = 2000 };
+
 /* The map's and the profiles' view boxes (SVG units). */
 enum { PAGE_MAP_WIDTH = 1000, PAGE_MAP_HEIGHT = 700 };
 enum { PAGE_PROFILE_WIDTH = 1000, PAGE_PROFILE_HEIGHT = 300 };

@@ -264,7 +264,10 @@ __attribute__((noinline)) void put_thinned(struct page *pg,
 	}
 }
 
-/* The line of the drawn points, one polyline a segment. */
+/* The line of the drawn points, one polyline a track: a segment starts
+ * where the one before it ended along the track, so the profile goes on
+ * at the same distance, and a log of tens of thousands of segments stays
+ * a line of a few thousand points. */
 void put_lines(struct page *pg, const struct plot &p,
 	       const struct trip_track &t, const char *colour)
 {
@@ -280,8 +283,6 @@ void put_lines(struct page *pg, const struct plot &p,
 		v.clear();
 	};
 	for (const struct trip_point &pt : t.kept) {
-		if (pt.starts_segment)
-			flush();
 		if (drawable(pt))
 			v.push_back(vertex{x_of(p, pt.along), y_of(p, pt.ele)});
 	}
