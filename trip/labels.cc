@@ -104,6 +104,15 @@ bool label_space::place(const std::vector<struct label> &at, double w,
 	return false;
 }
 
+bool label_space::fits(const std::vector<struct label> &at, double w,
+		       double px) const
+{
+	for (const struct label &l : at)
+		if (free(label_box_of(l, w, px)))
+			return true;
+	return false;
+}
+
 void put_label(struct page *pg, const char *cls, const struct label &l,
 	       const std::string &utf8)
 {

@@ -56,6 +56,12 @@ class label_space {
 	bool place(const std::vector<struct label> &at, double w, double px,
 		   struct label *chosen);
 
+	/* Whether a text of width w at a font size of px is free at any of
+	 * the places at; takes nothing.  A wider text fits nowhere that this
+	 * one does not, so a crowded map rejects a label at this cost. */
+	bool fits(const std::vector<struct label> &at, double w,
+		  double px) const;
+
       private:
 	double width_, height_, edge_gap_;
 	size_t cols_, rows_;

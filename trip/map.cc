@@ -1009,6 +1009,12 @@ void put_waypoints(struct page *pg, const struct trip_log &log,
 		if (!s[i].ok)
 			continue;
 		std::vector<struct label> at = waypoint_candidates(s[i]);
+		/* No label of the name is narrower than its first byte. */
+		const std::string &name = log.waypoints[i].name;
+		if (name.empty() ||
+		    !taken->fits(at, text_width(name.substr(0, 1), WAYPOINT_PX),
+				 WAYPOINT_PX))
+			continue;
 		struct label chosen;
 		for (double widest : {LABEL_WIDEST, LABEL_NARROW}) {
 			std::string text = label_fitted(log.waypoints[i].name,
