@@ -91,7 +91,11 @@ void work_out_segment(std::vector<struct trip_point> &c, size_t first,
 		++*kept;
 	}
 	trip_move(c, base, *kept, line, along0, t);
-	trip_drop_spikes(c, base, *kept, line.clock.at);
+	/* Only the clock is needed from here: the rest goes, so that a long
+	 * log's arrays are not all held at once. */
+	std::vector<double> at = std::move(line.clock.at);
+	line = trip_line();
+	trip_drop_spikes(c, base, *kept, at);
 	trip_climb(c, base, *kept, t);
 }
 
