@@ -3,6 +3,8 @@
  * Motion: which steps move, how far they go, for how long, and the highest
  * speed that the track keeps up.
  */
+#include <stdint.h>
+
 #include <GeographicLib/Geocentric.hpp>
 #include <algorithm>
 
@@ -32,13 +34,27 @@ std::vector<bool> moving_steps(const std::vector<struct trip_point> &pts,
 	 * geodesic and much cheaper to find. */
 	const GeographicLib::Geocentric &earth =
 	    GeographicLib::Geocentric::WGS84();
+	/* The places of the last few points asked for: the window's ends
+	 * and the step's move on one point at a time. */
+	struct cached {
+		size_t i;
+		double x, y, z;
+	} cache[4] = {{SIZE_MAX, 0, 0, 0}, {SIZE_MAX, 0, 0, 0},
+		      {SIZE_MAX, 0, 0, 0}, {SIZE_MAX, 0, 0, 0}};
+	size_t next = 0;
+	auto place = [&](size_t i) -> const struct cached & {
+		for (const struct cached &c : cache)
+			if (c.i == i)
+				return c;
+		struct cached &c = cache[next++ % 4];
+		c.i = i;
+		earth.Forward(pts[first + i].lat, pts[first + i].lon, 0.0, c.x,
+			      c.y, c.z);
+		return c;
+	};
 	auto fast = [&](size_t from, size_t to) {
-		const struct trip_point &a = pts[first + from],
-					&b = pts[first + to];
-		double ax, ay, az, bx, by, bz;
-		earth.Forward(a.lat, a.lon, 0.0, ax, ay, az);
-		earth.Forward(b.lat, b.lon, 0.0, bx, by, bz);
-		double dx = bx - ax, dy = by - ay, dz = bz - az;
+		const struct cached a = place(from), b = place(to);
+		double dx = b.x - a.x, dy = b.y - a.y, dz = b.z - a.z;
 		double limit = TRIP_MOVING_SPEED * (at[to] - at[from]);
 		return dx * dx + dy * dy + dz * dz > limit * limit;
 	};

@@ -204,14 +204,22 @@ double trip_median(std::vector<double> &v)
 
 std::vector<double> trip_window_median(const std::vector<double> &v)
 {
+	/* The window slides one value at a time: kept sorted, it loses one
+	 * value and gains one, and its middle is the median. */
 	size_t n = v.size();
 	std::vector<double> out(n), window;
+	size_t lo = 0, hi = 0; /* window holds v[lo, hi), sorted */
 	for (size_t i = 0; i < n; i++) {
-		size_t lo = i > TRIP_WINDOW_STEPS ? i - TRIP_WINDOW_STEPS : 0;
-		size_t hi = std::min(n, i + TRIP_WINDOW_STEPS + 1);
-		window.assign(v.begin() + (ptrdiff_t)lo,
-			      v.begin() + (ptrdiff_t)hi);
-		out[i] = trip_median(window);
+		size_t want_lo = i > TRIP_WINDOW_STEPS ? i - TRIP_WINDOW_STEPS : 0;
+		size_t want_hi = std::min(n, i + TRIP_WINDOW_STEPS + 1);
+		for (; hi < want_hi; hi++)
+			window.insert(std::upper_bound(window.begin(),
+						       window.end(), v[hi]),
+				      v[hi]);
+		for (; lo < want_lo; lo++)
+			window.erase(std::lower_bound(window.begin(),
+						      window.end(), v[lo]));
+		out[i] = window[window.size() / 2];
 	}
 	return out;
 }
