@@ -50,7 +50,9 @@ const char *swatch_colour(size_t i)
  * than trip_format_fixed() writes): the tables leave them out. */
 const double NUMBER_LIMIT = 1e40;
 
-const char STYLE[] =
+}  // namespace
+
+const char TRIP_PAGE_STYLE[] =
     "body{font-family:sans-serif;color:#222;margin:1.5em auto;"
     "max-width:1040px;padding:0 10px}"
     "h1{margin-bottom:0}.day{margin-top:.2em;color:#555}"
@@ -73,6 +75,8 @@ const char STYLE[] =
     "white-space:normal;vertical-align:bottom}"
     "td.name{text-align:left;white-space:normal;overflow-wrap:anywhere;"
     "min-width:8em}.total td{border-top:2px solid #999}";
+
+namespace {
 
 /* The text of a number, or "" without a value (or beyond what a table
  * shows). */
@@ -342,7 +346,7 @@ void put_page(struct page *pg, const struct trip_log &log)
 	if (!day.empty())
 		pg->put(" \u2013 " + day);
 	pg->put("</title>\n<style>");
-	pg->put(STYLE);
+	pg->put(TRIP_PAGE_STYLE);
 	pg->put(TRIP_MAP_STYLE);
 	pg->put("</style>\n</head>\n<body>\n<h1>");
 	pg->text(log.name);
@@ -369,6 +373,16 @@ void put_page(struct page *pg, const struct trip_log &log)
 }
 
 }  // namespace
+
+const char *page_colour(size_t i)
+{
+	return COLOURS[i % NCOLOURS];
+}
+
+void page_tracks(struct trip_log *log)
+{
+	show_tracks(log);
+}
 
 int trip_write_page(struct pdb *db, int fd)
 {

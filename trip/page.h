@@ -10,7 +10,10 @@
 #ifndef TRIP_PAGE_H
 #define TRIP_PAGE_H
 
+#include <stddef.h>
+
 #include "pdb.h"
+#include "trip.h"
 
 /* Tracks with a row of their own in the page's numbers, a colour of their
  * own and a place in the legend: the longest, when a log has more; the
@@ -23,6 +26,25 @@ enum { PAGE_PROFILES = 5 };
 /* The map's and the profiles' view boxes (SVG units). */
 enum { PAGE_MAP_WIDTH = 1000, PAGE_MAP_HEIGHT = 700 };
 enum { PAGE_PROFILE_WIDTH = 1000, PAGE_PROFILE_HEIGHT = 300 };
+
+/* The page's style sheet, less its map's (TRIP_MAP_STYLE of map.h). */
+extern const char TRIP_PAGE_STYLE[];
+
+/*
+ * Makes log's tracks the ones the page shows, a row each: all of them
+ * where there are at most PAGE_TRACK_ROWS; else the longest of them, in
+ * log order, and after them one track of all the others, named "N other
+ * tracks", their numbers summed (trip_add()) and their points in order,
+ * each track's first starting a segment.  Throws std::bad_alloc when
+ * memory runs out.
+ */
+void page_tracks(struct trip_log *log);
+
+/* The colour (CSS) of the page's track i with a row of its own, for
+ * i below PAGE_TRACK_ROWS; beyond, the same colours over again.  Each
+ * stands out from the drawings' light backgrounds, from black and from
+ * the colours next to it. */
+const char *page_colour(size_t i);
 
 /*
  * Writes the page of the track log db to fd, as trkexport's writers write
