@@ -166,7 +166,7 @@ std::vector<struct atlas_point> thinned(const struct trip_track &t,
  * down to a track's first and last. */
 void fit_budget(struct trip_atlas *atlas)
 {
-	while (atlas->points > ATLAS_MAP_POINTS && atlas->budget > 2) {
+	while (atlas->points > atlas->most && atlas->budget > 2) {
 		atlas->budget = std::max<size_t>(2, atlas->budget / 2);
 		atlas->points = 0;
 		for (struct atlas_row &r : atlas->rows) {

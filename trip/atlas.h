@@ -64,6 +64,7 @@ struct trip_atlas {
 	std::vector<struct atlas_row> rows;
 	size_t budget = ATLAS_TRACK_POINTS; /* points kept a track */
 	size_t points = 0;		    /* points kept of all */
+	size_t most = ATLAS_MAP_POINTS;	    /* points kept of all, at most */
 };
 
 /*
