@@ -229,9 +229,11 @@ static int put_in_place(struct batch *b, const struct folder_hook *hook)
 
 /*
  * Writes db to output as a single run would, into the batch, which must
- * have room.  Returns 0, or -1 after a line.
+ * have room; through the hook's write where it has one.  Returns 0, or -1
+ * after a line.
  */
-static int write_log(const struct export_format *format, struct pdb *db,
+static int write_log(const struct export_format *format,
+		     const struct folder_hook *hook, struct pdb *db,
 		     const char *output, struct batch *b)
 {
 	if (is_palm_database(output)) {
@@ -246,7 +248,9 @@ static int write_log(const struct export_format *format, struct pdb *db,
 		return -1;
 	}
 	/* A writer tells of its failure without the file's name. */
-	if (format->writer(db, w.out.fd) != 0) {
+	if ((hook != NULL && hook->write != NULL
+		 ? hook->write(hook->context, db, w.out.fd)
+		 : format->writer(db, w.out.fd)) != 0) {
 		tell(format, output, "not written");
 		close_output(&w.out, -1, w.label.c_str(), false);
 		return -1;
@@ -277,7 +281,7 @@ int export_to_folder(const struct export_format *format, const char *dir,
 			status = 1;
 		std::string output =
 		    join(dir, output_base(format, hook, files[i]));
-		if (write_log(format, db, output.c_str(), &b) < 0)
+		if (write_log(format, hook, db, output.c_str(), &b) < 0)
 			status = 1;
 		else if (hook != NULL)
 			hook->written(hook->context, files[i], output.c_str(),

@@ -14,9 +14,11 @@
 
 /*
  * Steps that gather the logs of a run (such as a page of all trips).
- * written runs after each log has been written, with context, the input's
- * name, the output's name and the log; all three live only during the
- * call.  The output takes its name with a batch of others, a little
+ * write (when not null) writes each log instead of the format's writer,
+ * as that writer does, with the same bytes and results, so that the steps
+ * can keep what it works out.  written runs after each log has been
+ * written, with context, the input's name, the output's name and the log;
+ * all three live only during the call.  The output takes its name with a batch of others, a little
  * later: should that fail, the run tells so, its status is 1, and dropped
  * (when not null) receives the output's name.  finished (when not null)
  * runs at the end of a run that was not refused, with the directory; it
@@ -27,6 +29,7 @@
  * and its files do not depend on the steps.
  */
 struct folder_hook {
+	int (*write)(void *context, struct pdb *log, int fd);
 	void (*written)(void *context, const char *input, const char *output,
 			const struct pdb *log);
 	void (*dropped)(void *context, const char *output);

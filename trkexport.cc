@@ -16,6 +16,7 @@
 #include "frontend.h"
 #include "mag.h"
 #include "page.h"
+#include "trip.h"
 #include "version.h"
 
 static const char PROG[] = "trkexport";
@@ -97,7 +98,8 @@ static const char ATLAS_INSTEAD[] = "index.pdb.html";
 
 struct atlas_run {
 	struct trip_atlas atlas;
-	bool incomplete; /* a log written could not be added */
+	struct trip_log page; /* of the log last written */
+	bool incomplete;      /* a log written could not be added */
 };
 
 /* The name of an output within its directory. */
@@ -107,12 +109,24 @@ static const char *within(const char *output)
 	return slash != NULL ? slash + 1 : output;
 }
 
-static void atlas_written(void *context, const char *input,
-			  const char *output, const struct pdb *log)
+/* The page of db, as trip_write_page() writes it, the log read for it
+ * kept for the atlas: read once for both. */
+static int atlas_write_page(void *context, struct pdb *db, int fd)
 {
 	struct atlas_run *run = (struct atlas_run *)context;
-	if (trip_atlas_add(&run->atlas, input, within(output), log) < 0)
+	run->page = trip_log();
+	if (trip_read_page(db, &run->page) < 0)
+		return -1;
+	return trip_write_page_of(run->page, fd);
+}
+
+static void atlas_written(void *context, const char *input,
+			  const char *output, const struct pdb *)
+{
+	struct atlas_run *run = (struct atlas_run *)context;
+	if (trip_atlas_add(&run->atlas, input, within(output), &run->page) < 0)
 		run->incomplete = true;
+	run->page = trip_log();
 }
 
 static void atlas_dropped(void *context, const char *output)
@@ -196,9 +210,9 @@ static int export_folder(int argc, char **argv)
 		return refuse("no track log given");
 	/* Pages get their atlas. */
 	struct atlas_run atlas = {};
-	const struct folder_hook pages = {atlas_written, atlas_dropped,
-					  atlas_finished, &atlas, ATLAS_NAME,
-					  ATLAS_INSTEAD};
+	const struct folder_hook pages = {
+	    atlas_write_page, atlas_written, atlas_dropped, atlas_finished,
+	    &atlas,	      ATLAS_NAME,    ATLAS_INSTEAD};
 	return export_to_folder(format, dir, operands.data() + 1,
 				operands.size() - 1,
 				format->writer == trip_write_page ? &pages

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "atlas.h"
+#include "page.h"
 #include "pdb.h"
 #include "tripsim.h"
 
@@ -36,7 +37,10 @@ struct trip_atlas atlas_of(const std::vector<std::vector<std::string>> &logs,
 	for (size_t c = 0; c < copies; c++)
 		for (const auto &texts : logs) {
 			struct pdb *db = tripsim_log(texts);
-			EXPECT_EQ(trip_atlas_add(&a, "dir/log.pdb", "log.html", db),
+			struct trip_log log;
+			EXPECT_EQ(trip_read_page(db, &log), 0);
+			EXPECT_EQ(trip_atlas_add(&a, "dir/log.pdb", "log.html",
+						 &log),
 				  0);
 			free_pdb(db);
 		}

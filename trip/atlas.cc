@@ -192,22 +192,18 @@ std::string base_name(const char *path)
 }  // namespace
 
 int trip_atlas_add(struct trip_atlas *atlas, const char *file,
-		   const char *page, const struct pdb *db)
+		   const char *page, struct trip_log *log)
 {
 	try {
-		struct trip_log log;
-		if (trip_read(db, &log) < 0)
-			return -1;
-		page_tracks(&log);
 		size_t index = atlas->logs.size();
 		atlas->logs.push_back(atlas_log{base_name(file), page, false});
-		if (log.tracks.empty()) {
+		if (log->tracks.empty()) {
 			struct atlas_row r = {};
 			r.log = index;
 			r.order = atlas->rows.size();
 			atlas->rows.push_back(std::move(r));
 		}
-		for (struct trip_track &t : log.tracks) {
+		for (struct trip_track &t : log->tracks) {
 			struct atlas_row r = {};
 			r.log = index;
 			r.order = atlas->rows.size();
@@ -218,6 +214,7 @@ int trip_atlas_add(struct trip_atlas *atlas, const char *file,
 			atlas->points += r.points.size();
 			atlas->rows.push_back(std::move(r));
 		}
+		log->tracks.clear();
 		fit_budget(atlas);
 	} catch (const std::bad_alloc &) {
 		return -1;
@@ -460,13 +457,14 @@ void put_table(struct page *pg, const struct trip_atlas &a,
 }
 
 const char NOTE[] =
-    "<p>The numbers are those of trkinfo, found alike for every track: "
-    "distances are geodesics on the WGS84 ellipsoid between the points "
-    "that count (points without a fix and glitches are left out); moving "
-    "time is the time spent faster than 1 km/h over ten seconds; climb "
-    "counts the rises that the noise of the track's own altitudes cannot "
-    "make. Each trip's page holds all its numbers. The map draws a "
-    "track through at most ";
+    "<p>Each line on the map and each file in the table leads to the "
+    "trip's own page, with all its numbers. They are those of trkinfo, "
+    "found alike for every track: distances are geodesics on the WGS84 "
+    "ellipsoid between the points that count (points without a fix and "
+    "glitches are left out); moving time is the time spent faster than "
+    "1 km/h over ten seconds; climb counts the rises that the noise of the "
+    "track's own altitudes cannot make; the day is that of the track's "
+    "start. The map draws each track through at most ";
 
 void put_atlas(struct page *pg, const struct trip_atlas &a)
 {
@@ -503,7 +501,8 @@ void put_atlas(struct page *pg, const struct trip_atlas &a)
 	std::vector<const char *> colours;
 	put_overview(pg, a, rows, &colours);
 	put_table(pg, a, rows, colours, total, tracks);
-	pg->put(NOTE + std::to_string(a.budget) + " of its points.</p>\n");
+	pg->put(NOTE + std::to_string(a.budget) +
+		" of its points, those that keep its shape best.</p>\n");
 	pg->put("</body>\n</html>\n");
 }
 

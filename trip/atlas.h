@@ -68,14 +68,15 @@ struct trip_atlas {
 };
 
 /*
- * Adds the track log db, read from the file path file, whose page is
- * named page in the atlas's directory: a row for each track that its page
- * gives a row (see page_tracks()), or one row without a track for a log
- * that has none.  Returns 0, or -1 when memory runs out (the atlas may
- * then hold part of the log).  Nothing is printed.
+ * Adds the track log of the file path file, read into *log by
+ * trip_read_page() (page.h), whose page is named page in the atlas's
+ * directory: a row for each of its tracks (which are taken out of *log),
+ * or one row without a track for a log that has none.  Returns 0, or -1
+ * when memory runs out (the atlas may then hold part of the log).
+ * Nothing is printed.
  */
 int trip_atlas_add(struct trip_atlas *atlas, const char *file,
-		   const char *page, const struct pdb *db);
+		   const char *page, struct trip_log *log);
 
 /* Leaves out of the atlas the logs whose page is named page (a page that
  * could not be put in place). */

@@ -379,19 +379,23 @@ const char *page_colour(size_t i)
 	return COLOURS[i % NCOLOURS];
 }
 
-void page_tracks(struct trip_log *log)
+int trip_read_page(const struct pdb *db, struct trip_log *log)
 {
-	show_tracks(log);
+	try {
+		if (trip_read(db, log) < 0)
+			throw std::bad_alloc();
+		show_tracks(log);
+	} catch (const std::bad_alloc &) {
+		fprintf(stderr, "trip_write_page: out of memory\n");
+		return -1;
+	}
+	return 0;
 }
 
-int trip_write_page(struct pdb *db, int fd)
+int trip_write_page_of(const struct trip_log &log, int fd)
 {
 	struct page pg;
 	try {
-		struct trip_log log;
-		if (trip_read(db, &log) < 0)
-			throw std::bad_alloc();
-		show_tracks(&log);
 		put_page(&pg, log);
 	} catch (const std::bad_alloc &) {
 		fprintf(stderr, "trip_write_page: out of memory\n");
@@ -401,4 +405,12 @@ int trip_write_page(struct pdb *db, int fd)
 	if (wexlar_out_put(ob, pg.html.data(), pg.html.size()) < 0)
 		return -1;
 	return wexlar_out_flush(ob);
+}
+
+int trip_write_page(struct pdb *db, int fd)
+{
+	struct trip_log log;
+	if (trip_read_page(db, &log) < 0)
+		return -1;
+	return trip_write_page_of(log, fd);
 }
