@@ -341,12 +341,26 @@ struct view_range {
 /* Samples of the map's view box, each way. */
 const int RANGE_SAMPLES = 40;
 
+/* Whether sample (i, j) of the view box can hold an extreme of the
+ * latitudes and longitudes shown.  Transverse Mercator is conformal: the
+ * isometric latitude and the longitude are harmonic functions on its
+ * plane, whose extremes over the box lie on its edges (the poles, where
+ * they are not, are taken apart below), so only the edges are sampled,
+ * which saves most of the projections a page's map costs. */
+bool may_be_extreme(const struct projection &p, int i, int j)
+{
+	return p.kind != TRANSVERSE_MERCATOR || i == 0 ||
+	       i == RANGE_SAMPLES || j == 0 || j == RANGE_SAMPLES;
+}
+
 __attribute__((noinline)) struct view_range range_of(const struct projection &p)
 {
 	[[maybe_unused]] ieee_rounding guard;
 	struct view_range r = {90, -90, 180, -180, false};
 	for (int i = 0; i <= RANGE_SAMPLES; i++)
 		for (int j = 0; j <= RANGE_SAMPLES; j++) {
+			if (!may_be_extreme(p, i, j))
+				continue;
 			double lat, lon;
 			if (!from_view(p, W * i / RANGE_SAMPLES,
 				       H * j / RANGE_SAMPLES, &lat, &lon))
