@@ -37,6 +37,17 @@ std::string folder_output_base(const char *path, const char *ext)
 	return base + ext;
 }
 
+/* The output's base name for path: the hook's reserved name is left to
+ * the hook. */
+static std::string output_base(const struct export_format *format,
+			       const struct folder_hook *hook, const char *path)
+{
+	std::string base = folder_output_base(path, format->ext);
+	if (hook != NULL && hook->reserved != NULL && base == hook->reserved)
+		return hook->instead;
+	return base;
+}
+
 /* dir and a base name joined by one '/'. */
 static std::string join(const char *dir, const std::string &base)
 {
@@ -76,13 +87,13 @@ static int check_directory(const struct export_format *format,
  * Only the output names are kept, one string a file.
  */
 static size_t count_clashes(const struct export_format *format,
-			    const char *dir, char *const *files, size_t count)
+			    const struct folder_hook *hook, const char *dir,
+			    char *const *files, size_t count)
 {
 	std::vector<std::pair<std::string, size_t>> outputs;
 	outputs.reserve(count);
 	for (size_t i = 0; i < count; i++)
-		outputs.emplace_back(folder_output_base(files[i], format->ext),
-				     i);
+		outputs.emplace_back(output_base(format, hook, files[i]), i);
 	/* By name, then in command-line order within a name. */
 	std::sort(outputs.begin(), outputs.end());
 	size_t clashes = 0;
@@ -177,6 +188,7 @@ enum { BATCH_SIZE = 32 };
 
 struct written_output {
 	struct replace_file out;
+	std::string name;  /* the output's name, as the hook had it */
 	std::string label; /* "prog: "name"", for the messages */
 };
 
@@ -188,9 +200,10 @@ struct batch {
 /*
  * Flushes the outputs of the batch to stable storage and gives them their
  * names, then empties it.  Returns 0, or -1 when any of them failed,
- * after a line for each (it keeps what its name held).
+ * after a line for each (it keeps what its name held, and the hook, when
+ * not null, is told).
  */
-static int put_in_place(struct batch *b)
+static int put_in_place(struct batch *b, const struct folder_hook *hook)
 {
 	std::vector<const struct replace_file *> files;
 	for (size_t i = 0; i < b->count; i++)
@@ -204,8 +217,12 @@ static int put_in_place(struct batch *b)
 	int result = 0;
 	for (size_t i = 0; i < b->count; i++)
 		if (close_output(&b->outputs[i].out, flushed[i],
-				 b->outputs[i].label.c_str(), false) != 0)
+				 b->outputs[i].label.c_str(), false) != 0) {
 			result = -1;
+			if (hook != NULL && hook->dropped != NULL)
+				hook->dropped(hook->context,
+					      b->outputs[i].name.c_str());
+		}
 	replace_sync_directories(files.data(), files.size());
 	b->count = 0;
 	return result;
@@ -244,22 +261,33 @@ static const char *refusal(const char *output, const file_ids &inputs)
 	return NULL;
 }
 
+/* Writes db to fd through the hook's write where it has one, else the
+ * format's writer: the writer's result. */
+static int write_with(const struct export_format *format,
+		      const struct folder_hook *hook, struct pdb *db, int fd)
+{
+	return hook != NULL && hook->write != NULL
+		   ? hook->write(hook->context, db, fd)
+		   : format->writer(db, fd);
+}
+
 /*
- * Runs the writer on db into fd with what it says on standard error
+ * Writes db into fd (write_with()) with what it says on standard error
  * gathered, then tells each of its lines after label, so that with many
  * logs every line names its file.  Returns the writer's result.
  */
-static int run_writer(const struct export_format *format, struct pdb *db,
-		      int fd, const std::string &label)
+static int run_writer(const struct export_format *format,
+		      const struct folder_hook *hook, struct pdb *db, int fd,
+		      const std::string &label)
 {
 	char *said = NULL;
 	size_t size = 0;
 	FILE *gathered = open_memstream(&said, &size);
 	if (gathered == NULL)
-		return format->writer(db, fd);
+		return write_with(format, hook, db, fd);
 	FILE *saved = stderr;
 	stderr = gathered;
-	int result = format->writer(db, fd);
+	int result = write_with(format, hook, db, fd);
 	stderr = saved;
 	fclose(gathered);
 	for (char *line = said; line != NULL && *line != '\0';) {
@@ -278,7 +306,8 @@ static int run_writer(const struct export_format *format, struct pdb *db,
  * have room; where descriptors run out, the batch is put in place first.
  * Returns 0, or -1 after a line.
  */
-static int write_log(const struct export_format *format, struct pdb *db,
+static int write_log(const struct export_format *format,
+		     const struct folder_hook *hook, struct pdb *db,
 		     const char *output, const file_ids &inputs,
 		     struct batch *b, int *status)
 {
@@ -288,18 +317,19 @@ static int write_log(const struct export_format *format, struct pdb *db,
 		return -1;
 	}
 	struct written_output &w = b->outputs[b->count];
+	w.name = output;
 	w.label = format->prog + (": " + quoted_name(output));
 	int fd = replace_open(&w.out, output, 0600);
 	if (fd < 0 && errno == EMFILE && b->count > 0) {
-		if (put_in_place(b) < 0)
+		if (put_in_place(b, hook) < 0)
 			*status = 1;
-		return write_log(format, db, output, inputs, b, status);
+		return write_log(format, hook, db, output, inputs, b, status);
 	}
 	if (fd < 0) {
 		tell(format, output, strerror(errno));
 		return -1;
 	}
-	if (run_writer(format, db, w.out.fd, w.label) != 0) {
+	if (run_writer(format, hook, db, w.out.fd, w.label) != 0) {
 		tell(format, output, "not written");
 		close_output(&w.out, -1, w.label.c_str(), false);
 		return -1;
@@ -314,7 +344,7 @@ int export_to_folder(const struct export_format *format, const char *dir,
 		     const struct folder_hook *hook)
 {
 	if (check_directory(format, dir) < 0 ||
-	    count_clashes(format, dir, files, count) > 0)
+	    count_clashes(format, hook, dir, files, count) > 0)
 		return 1;
 	struct batch b = {std::vector<written_output>(BATCH_SIZE), 0};
 	file_ids inputs = ids_of(files, count);
@@ -327,11 +357,11 @@ int export_to_folder(const struct export_format *format, const char *dir,
 				status = 1;
 			continue;
 		}
-		if (b.count == BATCH_SIZE && put_in_place(&b) < 0)
+		if (b.count == BATCH_SIZE && put_in_place(&b, hook) < 0)
 			status = 1;
 		std::string output =
-		    join(dir, folder_output_base(files[i], format->ext));
-		if (write_log(format, db, output.c_str(), inputs, &b,
+		    join(dir, output_base(format, hook, files[i]));
+		if (write_log(format, hook, db, output.c_str(), inputs, &b,
 			      &status) < 0)
 			status = 1;
 		else if (hook != NULL)
@@ -339,7 +369,10 @@ int export_to_folder(const struct export_format *format, const char *dir,
 				      db);
 		free_pdb(db);
 	}
-	if (put_in_place(&b) < 0)
+	if (put_in_place(&b, hook) < 0)
+		status = 1;
+	if (hook != NULL && hook->finished != NULL &&
+	    hook->finished(hook->context, dir) < 0)
 		status = 1;
 	return status;
 }

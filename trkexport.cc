@@ -4,15 +4,19 @@
  * MapSend track file or a page that shows the trip; with -t DIR, any
  * number of logs into a directory in one run.
  */
+#include <errno.h>
 #include <stdio.h>
 #include <string.h>
 
+#include <string>
 #include <vector>
 
+#include "atlas.h"
 #include "folder.h"
 #include "frontend.h"
 #include "mag.h"
 #include "page.h"
+#include "trip.h"
 #include "version.h"
 
 static const char PROG[] = "trkexport";
@@ -86,6 +90,88 @@ static int refuse(const char *what, const char *arg = NULL)
 }
 
 /*
+ * The atlas of a folder of pages: DIR/index.html.  A log whose page would
+ * take that name gets this one, which keeps its ".pdb" and clashes with
+ * any other file's output of that name.
+ */
+static const char ATLAS_NAME[] = "index.html";
+static const char ATLAS_INSTEAD[] = "index.pdb.html";
+
+struct atlas_run {
+	struct trip_atlas atlas;
+	struct trip_log page; /* of the log last written */
+	bool incomplete;      /* a log written could not be added */
+};
+
+/* The name of an output within its directory. */
+static const char *within(const char *output)
+{
+	const char *slash = strrchr(output, '/');
+	return slash != NULL ? slash + 1 : output;
+}
+
+/* The page of db, as trip_write_page() writes it, the log read for it
+ * kept for the atlas: read once for both. */
+static int atlas_write_page(void *context, struct pdb *db, int fd)
+{
+	struct atlas_run *run = (struct atlas_run *)context;
+	run->page = trip_log();
+	if (trip_read_page(db, &run->page) < 0)
+		return -1;
+	return trip_write_page_of(run->page, fd);
+}
+
+static void atlas_written(void *context, const char *input,
+			  const char *output, const struct pdb *)
+{
+	struct atlas_run *run = (struct atlas_run *)context;
+	if (trip_atlas_add(&run->atlas, input, within(output), &run->page) < 0)
+		run->incomplete = true;
+	run->page = trip_log();
+}
+
+static void atlas_dropped(void *context, const char *output)
+{
+	trip_atlas_drop(&((struct atlas_run *)context)->atlas, within(output));
+}
+
+/*
+ * Writes DIR/index.html, replaced whole as every output is, and never
+ * over a Palm database.  0, or -1 after one line on standard error, the
+ * earlier file kept.
+ */
+static int atlas_finished(void *context, const char *dir)
+{
+	const struct atlas_run *run = (const struct atlas_run *)context;
+	std::string path = dir;
+	if (path.empty() || path.back() != '/')
+		path += '/';
+	path += ATLAS_NAME;
+	std::string label = PROG + (": " + quoted_name(path.c_str()));
+	if (run->incomplete) {
+		fprintf(stderr, "%s: %s\n", label.c_str(), strerror(ENOMEM));
+		return -1;
+	}
+	if (is_palm_database(path.c_str())) {
+		fprintf(stderr, "%s: is a Palm database; not replaced\n",
+			label.c_str());
+		return -1;
+	}
+	struct replace_file out;
+	if (replace_open(&out, path.c_str(), 0600) < 0) {
+		fprintf(stderr, "%s: %s\n", label.c_str(), strerror(errno));
+		return -1;
+	}
+	if (trip_atlas_write(run->atlas, out.fd) < 0) {
+		fprintf(stderr, "%s: %s\n", label.c_str(), strerror(errno));
+		close_output(&out, -1, label.c_str(), false);
+		return -1;
+	}
+	int flushed = flush_output(&out, label.c_str());
+	return close_output(&out, flushed, label.c_str(), true);
+}
+
+/*
  * trkexport FORMAT -t DIR FILE...: options anywhere before "--", which
  * ends them.  Returns the exit status.
  */
@@ -123,8 +209,15 @@ static int export_folder(int argc, char **argv)
 		return refuse("unknown format ", operands[0]);
 	if (operands.size() == 1)
 		return refuse("no track log given");
+	/* Pages get their atlas. */
+	struct atlas_run atlas = {};
+	const struct folder_hook pages = {
+	    atlas_write_page, atlas_written, atlas_dropped, atlas_finished,
+	    &atlas,	      ATLAS_NAME,    ATLAS_INSTEAD};
 	return export_to_folder(format, dir, operands.data() + 1,
-				operands.size() - 1, NULL);
+				operands.size() - 1,
+				format->writer == trip_write_page ? &pages
+								  : NULL);
 }
 
 int main(int argc, char **argv)

@@ -2,9 +2,9 @@
 // Loading and exporting a track log of 1k, 8k and 65535 records (the most a
 // database holds), in process and as whole program runs, beside GPSBabel
 // converting the same points from Magellan text to GPX; a folder of 1000
-// logs exported in one run and in a run for each; and importing GPX
-// documents of as many track points, beside GPSBabel turning them into
-// Magellan text.
+// logs exported in one run and in a run for each (GPX 1.1, and pages with
+// their atlas); and importing GPX documents of as many track points,
+// beside GPSBabel turning them into Magellan text.
 #include <benchmark/benchmark.h>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -295,19 +295,21 @@ const std::vector<std::string> &folder_logs(int n)
 	return made[n] = logs;
 }
 
-// The whole folder in one run of trkexport gpx -t (at most half the time
-// of a run for each log, and at most 32 MiB).
-void BM_TrkexportFolder(benchmark::State &state)
+// The whole folder in one run of trkexport FORMAT -t (at most half the
+// time of a run for each log, and at most 32 MiB); with html, the pages
+// and their atlas, index.html.
+void folder_in_one_run(benchmark::State &state, const char *format)
 {
-	std::vector<std::string> args = {TRKEXPORT, "gpx", "-t", FOLDER_OUT};
+	std::vector<std::string> args = {TRKEXPORT, format, "-t", FOLDER_OUT};
 	const std::vector<std::string> &logs = folder_logs((int)state.range(0));
 	args.insert(args.end(), logs.begin(), logs.end());
 	run_program(state, args);
 }
 
-// The same folder in a run of trkexport gpx for each log, as a shell loop
-// does it; the peak is that of the largest run.
-void BM_TrkexportFolderSingleRuns(benchmark::State &state)
+// The same folder in a run of trkexport FORMAT for each log, as a shell
+// loop does it; the peak is that of the largest run.
+void folder_in_single_runs(benchmark::State &state, const char *format,
+			   const char *ext)
 {
 	const std::vector<std::string> &logs = folder_logs((int)state.range(0));
 	long peak = 0;
@@ -316,9 +318,9 @@ void BM_TrkexportFolderSingleRuns(benchmark::State &state)
 		for (size_t i = 0; i < logs.size(); i++) {
 			long run_peak;
 			std::string out =
-			    FOLDER_OUT + "/log" + std::to_string(i) + ".gpx";
+			    FOLDER_OUT + "/log" + std::to_string(i) + ext;
 			double secs =
-			    run_timed({TRKEXPORT, "gpx", logs[i], out}, &run_peak);
+			    run_timed({TRKEXPORT, format, logs[i], out}, &run_peak);
 			if (secs < 0) {
 				state.SkipWithError("trkexport failed");
 				return;
@@ -330,6 +332,29 @@ void BM_TrkexportFolderSingleRuns(benchmark::State &state)
 	}
 	state.counters["peak_MiB"] = (double)peak / 1024;
 	state.SetItemsProcessed(state.iterations() * state.range(0));
+}
+
+void BM_TrkexportFolder(benchmark::State &state)
+{
+	folder_in_one_run(state, "gpx");
+}
+
+void BM_TrkexportFolderSingleRuns(benchmark::State &state)
+{
+	folder_in_single_runs(state, "gpx", ".gpx");
+}
+
+void BM_TrkexportFolderHtml(benchmark::State &state)
+{
+	folder_in_one_run(state, "html");
+	struct stat st;
+	if (stat((FOLDER_OUT + "/index.html").c_str(), &st) == 0)
+		state.counters["atlas_MiB"] = (double)st.st_size / (1 << 20);
+}
+
+void BM_TrkexportFolderHtmlSingleRuns(benchmark::State &state)
+{
+	folder_in_single_runs(state, "html", ".html");
 }
 
 void BM_GpsbabelGpx(benchmark::State &state)
@@ -418,6 +443,10 @@ BENCHMARK(BM_Trkinfo)->SIZES->UseManualTime()->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_TrkexportFolder)->Arg(1000)->Iterations(3)->UseManualTime()
     ->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_TrkexportFolderSingleRuns)->Arg(1000)->Iterations(3)
+    ->UseManualTime()->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_TrkexportFolderHtml)->Arg(1000)->Iterations(3)->UseManualTime()
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_TrkexportFolderHtmlSingleRuns)->Arg(1000)->Iterations(3)
     ->UseManualTime()->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_GpsbabelGpx)->SIZES->UseManualTime()->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Gpximport)->SIZES->UseManualTime()->Unit(benchmark::kMillisecond);

@@ -3,14 +3,17 @@
 # Runs the whole road on the sample track: text to database, database to
 # GPX 1.0 and 1.1, CSV and MapSend, a named MapSend track, the database back
 # to text, the GPX 1.1 export back into a database, and a look inside the
-# database, and the numbers of the walk.
+# database, and the numbers of the walk; then the pages of the walk and of
+# a second log (lake.txt beside TRACK) in one folder with their atlas.
 # Usage: demo.sh BINDIR OUTDIR TRACK
 set -eu
 bin=$1 out=$2 track=$3
+second=$(cd "$(dirname "$track")" && pwd)/lake.txt
 mkdir -p "$out"
 cd "$out"
 rm -f hike.pdb hike.gpx hike11.gpx hike.csv hike.html hike.ms ridge.ms hike-back.txt hike.info \
-	hike11.pdb hike11.gpx.back hike.stats
+	hike11.pdb hike11.gpx.back hike.stats lake.pdb
+rm -rf atlas
 
 step() { echo "  $1"; shift; "$@"; }
 echo "Wexlar demo on $(basename "$track"), outputs in $out:"
@@ -40,3 +43,7 @@ echo "hike.info, all but its record lines:"
 grep -v '^record ' hike.info | sed 's/^/  /'
 step "trkinfo    -> hike.stats (the numbers of the walk)" sh -c '"$0" hike.pdb > hike.stats' "$bin/trkinfo"
 sed 's/^/  /' hike.stats
+step "gpsimport  -> lake.pdb (a second log: round a lake, an evening stroll)" "$bin/gpsimport" "$second" lake.pdb
+mkdir atlas
+step "trkexport  -> atlas/ (both logs' pages and their atlas, index.html)" "$bin/trkexport" html -t atlas hike.pdb lake.pdb
+echo "atlas/: $(cd atlas && echo *); index.html links to $(grep -o '<tr><td class="name"><a href' atlas/index.html | wc -l) rows"

@@ -6,7 +6,8 @@
 //   write=N      every write of exactly N bytes
 //   lseek=N      every lseek to offset N from the start
 //   new=N        the N-th allocation through operator new (from 1), and
-//                every one after it, throw std::bad_alloc
+//                every one after it, throw std::bad_alloc (or, of the
+//                nothrow forms, return null)
 //   new-count    nothing fails; at exit, "failinject: N allocations
 //                through operator new" on standard error, N being 0
 //                where the program calls an operator new of its own (as
@@ -133,6 +134,22 @@ __attribute__((destructor)) void report_allocations()
 
 void *operator new(size_t n) { return allocate(n); }
 void *operator new[](size_t n) { return allocate(n); }
+// The forms that return null, so that every new is paired with the delete
+// below (the library's sorts take their buffers so).
+void *operator new(size_t n, const std::nothrow_t &) noexcept
+{
+	try {
+		return allocate(n);
+	} catch (const std::bad_alloc &) {
+		return nullptr;
+	}
+}
+void *operator new[](size_t n, const std::nothrow_t &tag) noexcept
+{
+	return operator new(n, tag);
+}
+void operator delete(void *p, const std::nothrow_t &) noexcept { free(p); }
+void operator delete[](void *p, const std::nothrow_t &) noexcept { free(p); }
 void operator delete(void *p) noexcept { free(p); }
 void operator delete[](void *p) noexcept { free(p); }
 void operator delete(void *p, size_t) noexcept { free(p); }

@@ -30,11 +30,26 @@ one "label: value" line each, for the page test to compare:
   legend: the same of each entry of the legend
   title, h1: their text
 
-Usage: page_check.py PAGE.  Exit 77 when html5lib is not installed; exit 1,
-with a message, when the page is not UTF-8."""
+With --atlas, checks the atlas of a folder of pages (index.html) instead:
+parse errors, svg, scripts and numbers as above, then
+
+  external: as above, but a relative link to a file beside the atlas is
+            no external one
+  missing: every link that names no file beside the atlas (its path
+           percent-decoded), "none" without
+  tracks: the vertices of each track line on the map and, after "->", the
+          link around it
+  rows: each row of the table: its cells, " ; " between them, and after
+        "->" its link; " | " between rows
+  title, h1: their text
+
+Usage: page_check.py [--atlas] PAGE.  Exit 77 when html5lib is not
+installed; exit 1, with a message, when the page is not UTF-8."""
 import math
+import os
 import re
 import sys
+import urllib.parse
 import xml.etree.ElementTree as ET
 
 try:
@@ -120,13 +135,15 @@ def swatched(element):
         " " + name
 
 
-def main():
-    data = open(sys.argv[1], "rb").read()
+def parsed(path):
+    """The document at path, parsed, after the lines of what every page is
+    checked for: parse errors, svg, scripts."""
+    data = open(path, "rb").read()
     try:
         text = data.decode("utf-8")
     except UnicodeDecodeError as e:
         sys.stderr.write("page_check: %s: not UTF-8: byte 0x%02x at %d\n" %
-                         (sys.argv[1], data[e.start], e.start))
+                         (path, data[e.start], e.start))
         sys.exit(1)
     parser = html5lib.HTMLParser(tree=html5lib.getTreeBuilder("etree"))
     doc = parser.parse(data)
@@ -140,6 +157,79 @@ def main():
         except ET.ParseError as e:
             print("svg: not xml: %s" % e)
     print("scripts: %d" % len(doc.findall(".//%sscript" % XHTML)))
+    return doc
+
+
+def numbers(doc):
+    bad = None
+    for element in doc.iter():
+        if element.tag.startswith(SVG):
+            bad = bad or finite(element)
+    print("numbers: " + (bad or "finite"))
+
+
+def beside(path, href):
+    """The file that a relative link names beside the page at path, or None
+    for a link that is no relative path."""
+    url = urllib.parse.urlsplit(href)
+    if url.scheme or url.netloc or url.query or url.fragment or \
+            not url.path or url.path.startswith("/") or "/" in url.path:
+        return None
+    return os.path.join(os.path.dirname(os.path.abspath(path)),
+                        urllib.parse.unquote_to_bytes(url.path).decode(
+                            "utf-8", "surrogateescape"))
+
+
+def atlas(path):
+    doc = parsed(path)
+    external, missing = [], []
+    for element in doc.iter():
+        tag = element.tag.split("}")[-1]
+        if tag in ("link", "img", "iframe", "object", "embed", "image",
+                   "use", "audio", "video", "source", "script"):
+            external.append(tag)
+        for name, value in element.attrib.items():
+            name = name.split("}")[-1]
+            if name in ("src", "srcset", "data", "poster") or \
+                    "url(" in value:
+                external.append("%s=%s" % (name, value))
+            elif name == "href":
+                target = beside(path, value)
+                if target is None:
+                    external.append("href=" + value)
+                elif not os.path.isfile(target):
+                    missing.append(value)
+    print("external: " + (", ".join(external) if external else "none"))
+    print("missing: " + (", ".join(missing) if missing else "none"))
+    numbers(doc)
+    tracks = []
+    for a in doc.iter("%sa" % SVG):
+        for line in a.iter("%spolyline" % SVG):
+            if line.attrib.get("class") == "trk":
+                tracks.append("%d->%s" % (
+                    vertices(line.attrib.get("points", "")),
+                    a.attrib.get("href")))
+    print("tracks: " + " ".join(tracks))
+    table = doc.find(".//%stable" % XHTML)
+    rows = []
+    for row in ([] if table is None else table.iter("%str" % XHTML)):
+        cells = row.findall("%std" % XHTML)
+        if not cells:
+            continue
+        link = row.find(".//%sa" % XHTML)
+        rows.append(" ; ".join("".join(c.itertext()) for c in cells) +
+                    ("" if link is None else " ->" + link.attrib["href"]))
+    print("rows: " + " | ".join(rows))
+    for tag in ("title", "h1"):
+        element = doc.find(".//%s%s" % (XHTML, tag))
+        print("%s: %s" % (tag, "" if element is None else element.text))
+
+
+def main():
+    if sys.argv[1] == "--atlas":
+        atlas(sys.argv[2])
+        return
+    doc = parsed(sys.argv[1])
     external = []
     for element in doc.iter():
         tag = element.tag.split("}")[-1]
@@ -159,11 +249,7 @@ def main():
         if "url(" in (style.text or "") or "@import" in (style.text or ""):
             external.append("style fetches")
     print("external: " + (", ".join(external) if external else "none"))
-    bad = None
-    for element in doc.iter():
-        if element.tag.startswith(SVG):
-            bad = bad or finite(element)
-    print("numbers: " + (bad or "finite"))
+    numbers(doc)
     lines = {"trk": [], "rte": []}
     colours = []
     for line in doc.iter("%spolyline" % SVG):

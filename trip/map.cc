@@ -341,12 +341,26 @@ struct view_range {
 /* Samples of the map's view box, each way. */
 const int RANGE_SAMPLES = 40;
 
+/* Whether sample (i, j) of the view box can hold an extreme of the
+ * latitudes and longitudes shown.  Transverse Mercator is conformal: the
+ * isometric latitude and the longitude are harmonic functions on its
+ * plane, whose extremes over the box lie on its edges (the poles, where
+ * they are not, are taken apart below), so only the edges are sampled,
+ * which saves most of the projections a page's map costs. */
+bool may_be_extreme(const struct projection &p, int i, int j)
+{
+	return p.kind != TRANSVERSE_MERCATOR || i == 0 ||
+	       i == RANGE_SAMPLES || j == 0 || j == RANGE_SAMPLES;
+}
+
 __attribute__((noinline)) struct view_range range_of(const struct projection &p)
 {
 	[[maybe_unused]] ieee_rounding guard;
 	struct view_range r = {90, -90, 180, -180, false};
 	for (int i = 0; i <= RANGE_SAMPLES; i++)
 		for (int j = 0; j <= RANGE_SAMPLES; j++) {
+			if (!may_be_extreme(p, i, j))
+				continue;
 			double lat, lon;
 			if (!from_view(p, W * i / RANGE_SAMPLES,
 				       H * j / RANGE_SAMPLES, &lat, &lon))
@@ -812,9 +826,11 @@ struct parts parts_of(const struct trip_log &log)
 }
 
 /* A polyline of class cls through the spots from begin to end (those
- * that have a place). */
+ * that have a place); where there is but one, with dot, twice, which a
+ * round cap then shows. */
 void put_line(struct page *pg, const char *cls, const char *colour,
-	      const std::vector<struct spot> &s, size_t begin, size_t end)
+	      const std::vector<struct spot> &s, size_t begin, size_t end,
+	      bool dot = false)
 {
 	pg->put("<polyline class=\"");
 	pg->put(cls);
@@ -823,14 +839,18 @@ void put_line(struct page *pg, const char *cls, const char *colour,
 		pg->put(colour);
 	}
 	pg->put("\" points=\"");
-	bool first = true;
+	size_t written = 0, last = begin;
 	for (size_t i = begin; i < end; i++) {
 		if (!s[i].ok)
 			continue;
-		if (!first)
+		if (written++ > 0)
 			pg->put(" ");
-		first = false;
 		pg->xy(s[i].x, s[i].y);
+		last = i;
+	}
+	if (dot && written == 1) {
+		pg->put(" ");
+		pg->xy(s[last].x, s[last].y);
 	}
 	pg->put("\"/>\n");
 }
@@ -909,9 +929,12 @@ __attribute__((noinline)) void put_others(struct page *pg,
 		pg->put("\"/>\n");
 }
 
+/* The default options: the page's map. */
+const struct map_options PAGE_OPTIONS = {NULL, true};
+
 void put_tracks(struct page *pg, const struct trip_log &log,
 		const std::vector<struct spot> &s, const struct parts &at,
-		const char *(*colour)(size_t))
+		const char *(*colour)(size_t), const struct map_options &options)
 {
 	for (size_t i = 0; i < log.routes.size(); i++)
 		if (!log.routes[i].points.empty())
@@ -922,17 +945,27 @@ void put_tracks(struct page *pg, const struct trip_log &log,
 		const std::vector<struct trip_point> &kept = log.tracks[i].kept;
 		if (kept.empty() || colour(i) == NULL)
 			continue;
+		if (options.links != NULL) {
+			pg->put("<a href=\"");
+			pg->escaped((*options.links)[i].href);
+			pg->put("\"><title>");
+			pg->escaped((*options.links)[i].title);
+			pg->put("</title>\n");
+		}
 		/* A line for each segment: none across a segment's start. */
 		size_t begin = 0;
 		for (size_t j = 1; j <= kept.size(); j++)
 			if (j == kept.size() || kept[j].starts_segment) {
 				put_line(pg, "trk", colour(i), s,
 					 at.tracks[i] + begin,
-					 at.tracks[i] + j);
+					 at.tracks[i] + j, !options.ends);
 				begin = j;
 			}
-		put_ends(pg, s[at.tracks[i]], s[at.tracks[i] + kept.size() - 1],
-			 colour(i));
+		if (options.ends)
+			put_ends(pg, s[at.tracks[i]],
+				 s[at.tracks[i] + kept.size() - 1], colour(i));
+		if (options.links != NULL)
+			pg->put("</a>\n");
 	}
 }
 
@@ -940,11 +973,11 @@ void put_tracks(struct page *pg, const struct trip_log &log,
  * waypoints. */
 void take_markers(class label_space *taken, const struct trip_log &log,
 		  const std::vector<struct spot> &s, const struct parts &at,
-		  const char *(*colour)(size_t))
+		  const char *(*colour)(size_t), bool ends)
 {
 	for (size_t i = 0; i < log.tracks.size(); i++) {
 		size_t n = log.tracks[i].kept.size();
-		if (n == 0 || colour(i) == NULL)
+		if (n == 0 || colour(i) == NULL || !ends)
 			continue;
 		if (s[at.tracks[i]].ok)
 			taken->take(around(s[at.tracks[i]], START_RADIUS + 2));
@@ -1074,8 +1107,11 @@ void west_east(const std::vector<struct place> &places, double *west,
 }  // namespace
 
 void trip_put_map(struct page *pg, const struct trip_log &log,
-		  const char *(*colour)(size_t track))
+		  const char *(*colour)(size_t track),
+		  const struct map_options *options)
 {
+	if (options == NULL)
+		options = &PAGE_OPTIONS;
 	std::vector<struct place> places = places_of(log);
 	pg->put("<svg class=\"map\" xmlns=\"http://www.w3.org/2000/svg\" "
 		"viewBox=\"0 0 " +
@@ -1099,12 +1135,12 @@ void trip_put_map(struct page *pg, const struct trip_log &log,
 	class label_space taken(W, H, EDGE_GAP);
 	struct scale_bar s = scale_of(p);
 	take_scale(&taken, s);
-	take_markers(&taken, log, spots, at, colour);
+	take_markers(&taken, log, spots, at, colour, options->ends);
 	/* Lines first, then markers, texts on top; the graticule's labels
 	 * are placed before the waypoints' so that each way gets some. */
 	std::string labels;
 	put_graticule(pg, p, &taken, &labels);
-	put_tracks(pg, log, spots, at, colour);
+	put_tracks(pg, log, spots, at, colour, *options);
 	put_waypoints(pg, log, spots, at, &taken, &labels);
 	pg->put(labels);
 	put_scale(pg, s);

@@ -21,6 +21,9 @@
 
 #include <stddef.h>
 
+#include <string>
+#include <vector>
+
 #include "drawing.h"
 #include "trip.h"
 
@@ -32,6 +35,22 @@
  * ones its labels are laid out for). */
 extern const char TRIP_MAP_STYLE[];
 
+/* Where a track on the map leads: a URL (escaped where it is written)
+ * and the title that a pointer over the track shows (UTF-8). */
+struct map_link {
+	std::string href, title;
+};
+
+/* What a map of many trips asks beyond the page's map. */
+struct map_options {
+	/* A link for each track, or NULL: the lines of a track with a
+	 * colour are drawn inside an SVG a element to its link. */
+	const std::vector<struct map_link> *links;
+	/* Whether the start and end of each track with a colour are marked;
+	 * without, a segment of one point is drawn as a dot. */
+	bool ends;
+};
+
 /*
  * Appends to *pg the map of log: the svg element of class "map", its view
  * box PAGE_MAP_WIDTH by PAGE_MAP_HEIGHT (page.h), or one that says "No
@@ -39,14 +58,17 @@ extern const char TRIP_MAP_STYLE[];
  * (CSS): a polyline of class "trk" in that colour for each of its
  * segments, its start and end marked; or is NULL for a track drawn among
  * the others, all in one grey path of class "others" without marks (so
- * that tens of thousands of tracks stay small).  A waypoint's name is
+ * that tens of thousands of tracks stay small).  options, when not NULL,
+ * says how the tracks are drawn beside that (by default: no links, their
+ * ends marked).  A waypoint's name is
  * shortened with an ellipsis where room is short and left out (its marker
  * stays) where it fits nowhere.  Every coordinate written is finite; the
  * same log gives the same bytes on every platform.  Throws std::bad_alloc
  * when memory runs out.
  */
 void trip_put_map(struct page *pg, const struct trip_log &log,
-		  const char *(*colour)(size_t track));
+		  const char *(*colour)(size_t track),
+		  const struct map_options *options = NULL);
 
 /*
  * Appends to *pg a paragraph with a link to the area of log's points on

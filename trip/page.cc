@@ -62,7 +62,9 @@ const char NUMBERS_NOTE[] =
  * than trip_format_fixed() writes): the tables leave them out. */
 const double NUMBER_LIMIT = 1e40;
 
-const char STYLE[] =
+}  // namespace
+
+const char TRIP_PAGE_STYLE[] =
     "body{font-family:sans-serif;color:#222;margin:1.5em auto;"
     "max-width:1040px;padding:0 10px}"
     "h1{margin-bottom:0}.day{margin-top:.2em;color:#555}"
@@ -86,6 +88,8 @@ const char STYLE[] =
     "td.name{text-align:left;white-space:normal;overflow-wrap:anywhere;"
     "min-width:8em}.total td{border-top:2px solid #999}"
     ".more{overflow-wrap:anywhere}";
+
+namespace {
 
 /* The text of a number, or "" without a value (or beyond what a table
  * shows). */
@@ -374,7 +378,7 @@ void put_page(struct page *pg, const struct trip_log &log)
 	if (!day.empty())
 		pg->put(" \u2013 " + day);
 	pg->put("</title>\n<style>");
-	pg->put(STYLE);
+	pg->put(TRIP_PAGE_STYLE);
 	pg->put(TRIP_MAP_STYLE);
 	pg->put("</style>\n</head>\n<body>\n<h1>");
 	pg->text(log.name);
@@ -402,14 +406,28 @@ void put_page(struct page *pg, const struct trip_log &log)
 
 }  // namespace
 
-int trip_write_page(struct pdb *db, int fd)
+const char *page_colour(size_t i)
+{
+	return COLOURS[i % NCOLOURS];
+}
+
+int trip_read_page(const struct pdb *db, struct trip_log *log)
+{
+	try {
+		if (trip_read(db, log) < 0)
+			throw std::bad_alloc();
+		show_tracks(log);
+	} catch (const std::bad_alloc &) {
+		fprintf(stderr, "trip_write_page: out of memory\n");
+		return -1;
+	}
+	return 0;
+}
+
+int trip_write_page_of(const struct trip_log &log, int fd)
 {
 	struct page pg;
 	try {
-		struct trip_log log;
-		if (trip_read(db, &log) < 0)
-			throw std::bad_alloc();
-		show_tracks(&log);
 		put_page(&pg, log);
 	} catch (const std::bad_alloc &) {
 		fprintf(stderr, "trip_write_page: out of memory\n");
@@ -419,4 +437,12 @@ int trip_write_page(struct pdb *db, int fd)
 	if (wexlar_out_put(ob, pg.html.data(), pg.html.size()) < 0)
 		return -1;
 	return wexlar_out_flush(ob);
+}
+
+int trip_write_page(struct pdb *db, int fd)
+{
+	struct trip_log log;
+	if (trip_read_page(db, &log) < 0)
+		return -1;
+	return trip_write_page_of(log, fd);
 }

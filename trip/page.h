@@ -10,7 +10,10 @@
 #ifndef TRIP_PAGE_H
 #define TRIP_PAGE_H
 
+#include <stddef.h>
+
 #include "pdb.h"
+#include "trip.h"
 
 /* Tracks with a row of their own in the page's numbers, a colour of their
  * own and a place in the legend: the longest, when a log has more; the
@@ -28,6 +31,15 @@ enum { PAGE_WAYPOINT_ROWS = 2000 };
 enum { PAGE_MAP_WIDTH = 1000, PAGE_MAP_HEIGHT = 700 };
 enum { PAGE_PROFILE_WIDTH = 1000, PAGE_PROFILE_HEIGHT = 300 };
 
+/* The page's style sheet, less its map's (TRIP_MAP_STYLE of map.h). */
+extern const char TRIP_PAGE_STYLE[];
+
+/* The colour (CSS) of the page's track i with a row of its own, for
+ * i below PAGE_TRACK_ROWS; beyond, the same colours over again.  Each
+ * stands out from the drawings' light backgrounds, from black and from
+ * the colours next to it. */
+const char *page_colour(size_t i);
+
 /*
  * Writes the page of the track log db to fd, as trkexport's writers write
  * their formats (see mag.h): 0, or -1 after one line on standard error
@@ -37,5 +49,20 @@ enum { PAGE_PROFILE_WIDTH = 1000, PAGE_PROFILE_HEIGHT = 300 };
  * empty log) says so.
  */
 int trip_write_page(struct pdb *db, int fd);
+
+/*
+ * The two steps of trip_write_page(), for a caller that keeps what the
+ * page shows.  trip_read_page() reads db into *log (see trip_read()) and
+ * makes its tracks the ones the page shows, a row each: all of them
+ * where there are at most PAGE_TRACK_ROWS; else the longest of them, in
+ * log order, and after them one track of all the others, named "N other
+ * tracks", their numbers summed (trip_add()) and their points in order,
+ * each track's first starting a segment.  Returns 0, or -1 after a line
+ * on standard error when memory runs out.  trip_write_page_of() writes
+ * the page of such a log to fd, with the same bytes and results as
+ * trip_write_page().
+ */
+int trip_read_page(const struct pdb *db, struct trip_log *log);
+int trip_write_page_of(const struct trip_log &log, int fd);
 
 #endif
