@@ -18,7 +18,7 @@
 /* The suffixes of a database's file name that its output name drops. */
 static const char *const DATABASE_SUFFIXES[] = {".pdb", ".PDB"};
 
-std::string folder_output_base(const char *path, const char *ext)
+std::string folder_base_name(const char *path)
 {
 	std::string base = path;
 	while (base.size() > 1 && base.back() == '/')
@@ -26,6 +26,12 @@ std::string folder_output_base(const char *path, const char *ext)
 	size_t slash = base.rfind('/');
 	if (slash != std::string::npos && base.size() > 1)
 		base.erase(0, slash + 1);
+	return base;
+}
+
+std::string folder_output_base(const char *path, const char *ext)
+{
+	std::string base = folder_base_name(path);
 	for (const char *suffix : DATABASE_SUFFIXES) {
 		size_t n = strlen(suffix);
 		if (base.size() > n &&

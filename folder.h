@@ -38,6 +38,10 @@ struct folder_hook {
 	const char *reserved, *instead;
 };
 
+/* The name after the last '/' of path (all of it without one; a path
+ * that ends in '/' keeps its last part). */
+std::string folder_base_name(const char *path);
+
 /*
  * The output's base name for the input path: the name after its last
  * '/' less a final ".pdb" or ".PDB" (kept where nothing else would be

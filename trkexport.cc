@@ -125,7 +125,8 @@ static void atlas_written(void *context, const char *input,
 			  const char *output, const struct pdb *)
 {
 	struct atlas_run *run = (struct atlas_run *)context;
-	if (trip_atlas_add(&run->atlas, input, within(output), &run->page) < 0)
+	if (trip_atlas_add(&run->atlas, folder_base_name(input).c_str(),
+			   within(output), &run->page) < 0)
 		run->incomplete = true;
 	run->page = trip_log();
 }

@@ -176,19 +176,6 @@ void fit_budget(struct trip_atlas *atlas)
 	}
 }
 
-/* The name after the last '/' of a path (all of it without one; a path
- * that ends in '/' keeps its last part). */
-std::string base_name(const char *path)
-{
-	std::string base = path;
-	while (base.size() > 1 && base.back() == '/')
-		base.pop_back();
-	size_t slash = base.rfind('/');
-	if (slash != std::string::npos && base.size() > 1)
-		base.erase(0, slash + 1);
-	return base;
-}
-
 }  // namespace
 
 int trip_atlas_add(struct trip_atlas *atlas, const char *file,
@@ -196,7 +183,7 @@ int trip_atlas_add(struct trip_atlas *atlas, const char *file,
 {
 	try {
 		size_t index = atlas->logs.size();
-		atlas->logs.push_back(atlas_log{base_name(file), page, false});
+		atlas->logs.push_back(atlas_log{file, page, false});
 		if (log->tracks.empty()) {
 			struct atlas_row r = {};
 			r.log = index;

@@ -68,7 +68,8 @@ struct trip_atlas {
 };
 
 /*
- * Adds the track log of the file path file, read into *log by
+ * Adds the track log of the file named file (as the atlas shows it: its
+ * base name), read into *log by
  * trip_read_page() (page.h), whose page is named page in the atlas's
  * directory: a row for each of its tracks (which are taken out of *log),
  * or one row without a track for a log that has none.  Returns 0, or -1
