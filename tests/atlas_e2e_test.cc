@@ -101,16 +101,7 @@ class Atlas : public testing::Test {
 	// The names in out/, sorted.
 	std::vector<std::string> outputs() const
 	{
-		std::vector<std::string> found;
-		DIR *d = opendir((dir / "out").c_str());
-		while (struct dirent *e = readdir(d)) {
-			std::string n = e->d_name;
-			if (n != "." && n != "..")
-				found.push_back(n);
-		}
-		closedir(d);
-		std::sort(found.begin(), found.end());
-		return found;
+		return pdbfile::dir_names(dir / "out");
 	}
 
 	void empty_out()

@@ -76,16 +76,7 @@ class Folder : public testing::Test {
 	// The names in a directory of the test, sorted.
 	std::vector<std::string> names(const std::string &sub) const
 	{
-		std::vector<std::string> found;
-		DIR *d = opendir((dir / sub).c_str());
-		while (struct dirent *e = readdir(d)) {
-			std::string n = e->d_name;
-			if (n != "." && n != "..")
-				found.push_back(n);
-		}
-		closedir(d);
-		std::sort(found.begin(), found.end());
-		return found;
+		return pdbfile::dir_names(dir / sub);
 	}
 
 	void empty_out()

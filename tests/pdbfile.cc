@@ -1,10 +1,12 @@
 /* SPDX-License-Identifier: MIT */
 #include "pdbfile.h"
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <stdio.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <fstream>
 #include <sstream>
 #include <stdexcept>
@@ -121,6 +123,24 @@ std::string read_file(const std::string &path)
 	std::ostringstream ss;
 	ss << in.rdbuf();
 	return ss.str();
+}
+
+std::vector<std::string> dir_names(const std::string &path)
+{
+	std::vector<std::string> found;
+	DIR *d = opendir(path.c_str());
+	while (d != NULL) {
+		struct dirent *e = readdir(d);
+		if (e == NULL)
+			break;
+		std::string n = e->d_name;
+		if (n != "." && n != "..")
+			found.push_back(n);
+	}
+	if (d != NULL)
+		closedir(d);
+	std::sort(found.begin(), found.end());
+	return found;
 }
 
 std::string read_fd(int fd)

@@ -55,6 +55,9 @@ int fd_with(const std::string &bytes);
 
 // Whole contents of a file, or of a descriptor from its start.
 std::string read_file(const std::string &path);
+
+// The names in the directory at path, without "." and "..", sorted.
+std::vector<std::string> dir_names(const std::string &path);
 std::string read_fd(int fd);
 void write_file(const std::string &path, const std::string &bytes);
 
